@@ -1,0 +1,223 @@
+#include "api/network/HttpClient.h"
+
+#include "api/network/LogMasker.h"
+#include "api/security/CryptoUtil.h"
+
+#include <QDebug>
+#include <QJsonDocument>
+#include <QMetaEnum>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QUrlQuery>
+
+namespace Norvane::Api::Network {
+
+namespace {
+
+QString defaultBaseUrl()
+{
+    const QString fromEnvironment = qEnvironmentVariable("NORVANE_API_BASE_URL");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    return QStringLiteral("https://" NORVANE_API_HOST "/api/v1/");
+}
+
+// Signatures are compared without an early exit so timing reveals nothing about the secret.
+bool equalInConstantTime(const QByteArray &a, const QByteArray &b)
+{
+    if (a.size() != b.size())
+        return false;
+    unsigned char difference = 0;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        difference |= static_cast<unsigned char>(a.at(i) ^ b.at(i));
+    return difference == 0;
+}
+
+} // namespace
+
+HttpClient *HttpClient::instance()
+{
+    static HttpClient client;
+    return &client;
+}
+
+HttpClient::HttpClient()
+    : m_networkManager(new QNetworkAccessManager(this))
+    , m_baseUrl(defaultBaseUrl())
+{
+}
+
+void HttpClient::get(const QString &endpoint, Callback callback, const QueryItems &query)
+{
+    sendGet(endpoint, query, true, std::move(callback));
+}
+
+void HttpClient::getNoAuth(const QString &endpoint, Callback callback, const QueryItems &query)
+{
+    sendGet(endpoint, query, false, std::move(callback));
+}
+
+void HttpClient::post(const QString &endpoint, const QJsonObject &body, Callback callback)
+{
+    sendPost(endpoint, body, true, std::move(callback));
+}
+
+void HttpClient::postNoAuth(const QString &endpoint, const QJsonObject &body, Callback callback)
+{
+    sendPost(endpoint, body, false, std::move(callback));
+}
+
+void HttpClient::setAuthToken(const QString &token)
+{
+    m_authToken = token;
+    qDebug() << "[HttpClient] 设置认证Token";
+}
+
+void HttpClient::clearAuthToken()
+{
+    m_authToken.clear();
+    qDebug() << "[HttpClient] 清除认证Token";
+}
+
+void HttpClient::setApiEncryption(bool enabled, const QString &secretKey)
+{
+    m_apiEncryptEnabled = enabled;
+    m_apiSecretKey = secretKey;
+    qDebug() << "[HttpClient] API加密:" << (enabled ? "已启用" : "已禁用");
+}
+
+QUrl HttpClient::buildUrl(const QString &endpoint, const QueryItems &query) const
+{
+    QString text = m_baseUrl;
+    if (!text.endsWith(QLatin1Char('/')))
+        text += QLatin1Char('/');
+    text += endpoint.startsWith(QLatin1Char('/')) ? endpoint.mid(1) : endpoint;
+
+    QUrl url(text, QUrl::TolerantMode);
+    if (!query.isEmpty()) {
+        QUrlQuery urlQuery;
+        for (auto it = query.cbegin(); it != query.cend(); ++it)
+            urlQuery.addQueryItem(it.key(), it.value());
+        url.setQuery(urlQuery);
+    }
+    return url;
+}
+
+QNetworkRequest HttpClient::createRequest(const QUrl &url, bool withAuth) const
+{
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    request.setRawHeader("Accept", "application/json");
+    request.setRawHeader("X-Device-Type", "windows");
+    request.setRawHeader("X-App-Version", "1.0.0");
+    if (withAuth && !m_authToken.isEmpty())
+        request.setRawHeader("Authorization", QStringLiteral("Bearer %1").arg(m_authToken).toUtf8());
+    request.setTransferTimeout(m_transferTimeout);
+    return request;
+}
+
+void HttpClient::sendGet(const QString &endpoint, const QueryItems &query, bool withAuth,
+                         Callback callback)
+{
+    const QUrl url = buildUrl(endpoint, query);
+    const QNetworkRequest request = createRequest(url, withAuth);
+    qDebug() << (withAuth ? "[HttpClient] GET请求:" : "[HttpClient] GET请求(无认证):")
+             << url.toString();
+    handleReply(m_networkManager->get(request), std::move(callback));
+}
+
+void HttpClient::sendPost(const QString &endpoint, const QJsonObject &body, bool withAuth,
+                          Callback callback)
+{
+    const QUrl url = buildUrl(endpoint, {});
+    const QNetworkRequest request = createRequest(url, withAuth);
+    const QByteArray data = QJsonDocument(body).toJson(QJsonDocument::Compact);
+    qDebug() << (withAuth ? "[HttpClient] POST请求:" : "[HttpClient] POST请求(无认证):")
+             << url.toString();
+    // Unauthenticated posts carry the password, so their body is never logged.
+    if (withAuth)
+        qDebug() << "[HttpClient] 请求体:" << LogMasker::maskSecrets(data);
+    handleReply(m_networkManager->post(request, data), std::move(callback));
+}
+
+void HttpClient::handleReply(QNetworkReply *reply, Callback callback)
+{
+    connect(reply, &QNetworkReply::errorOccurred, this,
+            [this, reply](QNetworkReply::NetworkError code) { onReplyError(reply, code); });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, callback = std::move(callback)]() { onReplyFinished(reply, callback); });
+}
+
+void HttpClient::onReplyError(QNetworkReply *reply, int code)
+{
+    if (code == QNetworkReply::NoError)
+        return;
+    const char *name = QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(code);
+    qDebug() << "[HttpClient] 网络错误:" << (name ? name : "") << reply->errorString();
+    emit networkError(reply->errorString());
+}
+
+void HttpClient::onReplyFinished(QNetworkReply *reply, const Callback &callback)
+{
+    ApiResponse response;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+
+    if (reply->error() != QNetworkReply::NoError) {
+        const QByteArray body = reply->readAll();
+        qDebug() << "[HttpClient] 请求失败, HTTP状态码:" << status;
+        qDebug() << "[HttpClient] 错误:" << reply->errorString();
+        qDebug() << "[HttpClient] 响应数据:" << LogMasker::maskSecrets(body);
+        if (status <= 0) {
+            response.networkError = reply->error();
+            response.errorString = reply->errorString();
+        } else {
+            response.rawData = body;
+            response.statusCode = status;
+            response.json = ApiResponse::parseObject(body);
+        }
+    } else {
+        QByteArray body = reply->readAll();
+        if (m_apiEncryptEnabled && !m_apiSecretKey.isEmpty()) {
+            DecodedBody decoded = decryptResponse(body);
+            body = decoded.body;
+            response.signatureRejected = decoded.signatureRejected;
+        }
+        response.rawData = body;
+        response.statusCode = status;
+        if (response.signatureRejected)
+            response.errorString = QStringLiteral("API响应签名验证失败");
+        else
+            response.json = ApiResponse::parseObject(body);
+        qDebug() << "[HttpClient] 响应成功, HTTP状态码:" << status;
+        qDebug() << "[HttpClient] 响应数据:" << LogMasker::maskSecrets(body).left(500);
+    }
+
+    if (response.statusCode == 401) {
+        qDebug() << "[HttpClient] Token无效，需要重新登录";
+        emit authenticationRequired();
+    }
+    if (callback)
+        callback(response);
+    reply->deleteLater();
+}
+
+HttpClient::DecodedBody HttpClient::decryptResponse(const QByteArray &body) const
+{
+    const QJsonObject object = ApiResponse::parseObject(body);
+    if (object.value(QStringLiteral("encrypted")) != QJsonValue(true))
+        return {body, false};
+    const QString data = object.value(QStringLiteral("data")).toString();
+    const QString signature = object.value(QStringLiteral("signature")).toString();
+    if (data.isEmpty())
+        return {body, false};
+
+    const QString expected = Security::CryptoUtil::md5Hex(data + m_apiSecretKey);
+    if (!equalInConstantTime(expected.toLatin1(), signature.toUtf8())) {
+        qWarning() << "[HttpClient] API响应签名验证失败";
+        return {body, true};
+    }
+    qDebug() << "[HttpClient] API响应解密成功";
+    return {QByteArray::fromBase64(data.toUtf8()), false};
+}
+
+} // namespace Norvane::Api::Network

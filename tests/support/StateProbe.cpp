@@ -1,0 +1,31 @@
+#include "support/StateProbe.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QJsonDocument>
+#include <QProcess>
+
+int StateProbe::run(const QStringList &arguments, QByteArray *output)
+{
+    QProcess process;
+    process.setProcessEnvironment(TestEnvironment::childEnvironment());
+    process.start(TestEnvironment::helperPath("norvane_state_probe"), arguments);
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    if (output)
+        *output = process.readAllStandardOutput();
+    return process.exitCode();
+}
+
+QJsonObject StateProbe::dump()
+{
+    QByteArray output;
+    if (run({"dump"}, &output) != 0)
+        return {};
+    return QJsonDocument::fromJson(output.trimmed()).object();
+}
+
+QString StateProbe::settingsPath()
+{
+    return TestEnvironment::home() + "/.qttest/share/norvane_state_probe/norvane_settings.ini";
+}

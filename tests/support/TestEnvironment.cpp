@@ -1,0 +1,43 @@
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+namespace {
+
+QTemporaryDir &homeDir()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+} // namespace
+
+void TestEnvironment::isolate()
+{
+    qputenv("HOME", homeDir().path().toLocal8Bit());
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+QString TestEnvironment::home()
+{
+    return homeDir().path();
+}
+
+QString TestEnvironment::appDataFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+QString TestEnvironment::helperPath(const QString &name)
+{
+    return QStringLiteral(NORVANE_HELPER_DIR "/") + name;
+}
+
+QProcessEnvironment TestEnvironment::childEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home());
+    return environment;
+}
