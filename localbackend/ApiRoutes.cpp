@@ -33,7 +33,7 @@ QString itemProblem(const QJsonValue &item)
     const QJsonObject object = item.toObject();
     for (const char *member : {"name", "description"}) {
         if (object.contains(QLatin1String(member)) && !object.value(QLatin1String(member)).isString())
-            return QStringLiteral("\"%1\" is not a string").arg(QLatin1String(member));
+            return QStringLiteral("has a \"%1\" that is not a string").arg(QLatin1String(member));
     }
     if (!object.value("type").isString())
         return QStringLiteral("has no \"type\" text");
@@ -47,26 +47,26 @@ QString seedProblem(const QByteArray &json, QJsonObject *seed)
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        return QStringLiteral("seed is not valid JSON: %1 at offset %2")
+        return QStringLiteral("not valid JSON: %1 at offset %2")
             .arg(parseError.errorString())
             .arg(parseError.offset);
     }
     if (!document.isObject())
-        return QStringLiteral("seed is not a JSON object");
+        return QStringLiteral("not a JSON object");
     *seed = document.object();
     for (auto it = seed->constBegin(); it != seed->constEnd(); ++it) {
         if (!kSections.contains(it.key()))
-            return QStringLiteral("seed has an unknown section \"%1\"").arg(it.key());
+            return QStringLiteral("unknown section \"%1\"").arg(it.key());
         if (!it.value().isObject())
-            return QStringLiteral("seed section \"%1\" is not an object").arg(it.key());
+            return QStringLiteral("section \"%1\" is not an object").arg(it.key());
     }
     if (!seed->contains(kConfigsSection))
-        return QStringLiteral("seed has no \"configs\" section");
+        return QStringLiteral("no \"configs\" section");
     const QJsonObject configs = seed->value(kConfigsSection).toObject();
     for (auto it = configs.constBegin(); it != configs.constEnd(); ++it) {
         const QString problem = itemProblem(it.value());
         if (!problem.isEmpty())
-            return QStringLiteral("seed configuration item \"%1\" %2").arg(it.key(), problem);
+            return QStringLiteral("configuration item \"%1\" %2").arg(it.key(), problem);
     }
     return {};
 }
@@ -94,14 +94,7 @@ QString ApiRoutes::builtInSeedPath()
 
 bool ApiRoutes::loadSeed(const QByteArray &json, QString *error)
 {
-    QJsonObject seed;
-    const QString problem = seedProblem(json, &seed);
-    if (!problem.isEmpty())
-        return fail(problem, error);
-    m_configs = seed.value(kConfigsSection).toObject();
-    applyReplySigning();
-    qDebug() << "[ApiRoutes] seed loaded," << m_configs.size() << "configuration items";
-    return true;
+    return applySeed(json, QStringLiteral("seed"), error);
 }
 
 bool ApiRoutes::loadSeedFile(const QString &path, QString *error)
@@ -109,12 +102,18 @@ bool ApiRoutes::loadSeedFile(const QString &path, QString *error)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("cannot read seed file %1: %2").arg(path, file.errorString()), error);
-    QString problem;
-    if (!loadSeed(file.readAll(), &problem)) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, problem);
-        return false;
-    }
+    return applySeed(file.readAll(), path, error);
+}
+
+bool ApiRoutes::applySeed(const QByteArray &json, const QString &source, QString *error)
+{
+    QJsonObject seed;
+    const QString problem = seedProblem(json, &seed);
+    if (!problem.isEmpty())
+        return fail(QStringLiteral("%1: %2").arg(source, problem), error);
+    m_configs = seed.value(kConfigsSection).toObject();
+    applyReplySigning();
+    qDebug().noquote() << "[ApiRoutes] loaded" << source << "with" << m_configs.size() << "configuration items";
     return true;
 }
 

@@ -34,6 +34,7 @@ public:
     bool setConfigValue(const QString &key, const QJsonValue &value, QString *error = nullptr);
 
 private:
+    bool applySeed(const QByteArray &json, const QString &source, QString *error);
     Reply configsReply() const;
     void applyReplySigning();
 

@@ -109,7 +109,7 @@ public:
 protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override
     {
-        answer(request, socket);
+        respond(request, socket);
         return true;
     }
 
@@ -117,7 +117,7 @@ protected:
     // kept so anything the library routes here is still recorded and answered the same way.
     void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override
     {
-        answer(request, socket);
+        respond(request, socket);
     }
 
 private:
@@ -129,7 +129,7 @@ private:
         QMetaObject::Connection watch;
     };
 
-    void answer(const QHttpServerRequest &request, QTcpSocket *socket)
+    void respond(const QHttpServerRequest &request, QTcpSocket *socket)
     {
         const Answer answer = m_dispatcher(request);
         if (!answer.noAnswer && answer.delayMs <= 0) {
@@ -142,7 +142,7 @@ private:
         kept.socket = socket;
         kept.responder = std::make_unique<QHttpServerResponder>(makeResponder(request, socket));
         kept.reply = answer.reply;
-        kept.watch = connect(socket, &QObject::destroyed, this, [this, id] { m_kept.erase(id); qWarning() << "RELEASED" << id << m_kept.size(); });
+        kept.watch = connect(socket, &QObject::destroyed, this, [this, id] { m_kept.erase(id); });
         if (!answer.noAnswer)
             QTimer::singleShot(answer.delayMs, this, [this, id] { sendKept(id); });
     }

@@ -615,26 +615,26 @@ void LocalBackendTest::apiRoutesRefuseMalformedSeeds_data()
     QTest::addColumn<QByteArray>("seed");
     QTest::addColumn<QString>("problem");
 
-    QTest::newRow("not JSON") << QByteArray("{\"configs\": {") << "seed is not valid JSON";
-    QTest::newRow("not an object") << QByteArray("[]") << "seed is not a JSON object";
-    QTest::newRow("no configs") << QByteArray("{}") << "seed has no \"configs\" section";
+    QTest::newRow("not JSON") << QByteArray("{\"configs\": {") << "seed: not valid JSON";
+    QTest::newRow("not an object") << QByteArray("[]") << "seed: not a JSON object";
+    QTest::newRow("no configs") << QByteArray("{}") << "seed: no \"configs\" section";
     QTest::newRow("configs not an object") << QByteArray(R"({"configs": []})")
-                                           << "seed section \"configs\" is not an object";
+                                           << "seed: section \"configs\" is not an object";
     QTest::newRow("unknown section") << QByteArray(R"({"configs": {}, "servrs": {}})")
-                                     << "seed has an unknown section \"servrs\"";
+                                     << "seed: unknown section \"servrs\"";
     QTest::newRow("item not an object") << QByteArray(R"({"configs": {"app_name": "x"}})")
-                                        << "seed configuration item \"app_name\" is not an object";
+                                        << "seed: configuration item \"app_name\" is not an object";
     QTest::newRow("value of the wrong type")
         << QByteArray(R"({"configs": {"max_devices": {"value": "3", "type": "number"}}})")
-        << "seed configuration item \"max_devices\" value is not a number";
+        << "seed: configuration item \"max_devices\" value is not a number";
     QTest::newRow("unknown type")
         << QByteArray(R"({"configs": {"maintenance_mode": {"value": true, "type": "Boolean"}}})")
         << "type \"Boolean\" is not boolean, number, string or json";
     QTest::newRow("no value") << QByteArray(R"({"configs": {"app_name": {"type": "string"}}})")
-                              << "seed configuration item \"app_name\" has no \"value\"";
+                              << "seed: configuration item \"app_name\" has no \"value\"";
     QTest::newRow("name not text")
         << QByteArray(R"({"configs": {"app_name": {"value": "x", "name": 1, "type": "string"}}})")
-        << "seed configuration item \"app_name\" \"name\" is not a string";
+        << "seed: configuration item \"app_name\" has a \"name\" that is not a string";
 }
 
 void LocalBackendTest::apiRoutesRefuseMalformedSeeds()
@@ -725,7 +725,7 @@ void LocalBackendTest::programRefusesABadStart_data()
 
     const QString malformed = writeFile("seed-malformed.json", R"({"configs": {"app_name": )");
     const QString notPem = writeFile("not-pem.txt", "hello");
-    QTest::newRow("malformed seed") << QStringList{"--seed", malformed} << "seed is not valid JSON";
+    QTest::newRow("malformed seed") << QStringList{"--seed", malformed} << "seed-malformed.json: not valid JSON";
     QTest::newRow("missing seed") << QStringList{"--seed", m_files.filePath("absent.json")}
                                   << "cannot read seed file";
     QTest::newRow("port out of range") << QStringList{"--port", "70000"} << "--port needs a number";
