@@ -2,6 +2,7 @@
 #include "api/services/AnnouncementService.h"
 #include "api/storage/LocalStorage.h"
 #include "localbackend/LocalBackendServer.h"
+#include "support/Outcome.h"
 #include "support/TestEnvironment.h"
 
 #include <QJsonArray>
@@ -38,29 +39,6 @@ QList<int> idsOf(const QList<Announcement> &announcements)
         ids << announcement.id;
     return ids;
 }
-
-// What one completion received, and how often it ran.
-struct Outcome
-{
-    int calls = 0;
-    bool success = false;
-    QString message;
-    QList<Announcement> announcements;
-
-    AnnouncementService::AnnouncementsCallback callback(QStringList *events = nullptr)
-    {
-        return [this, events](bool ok, const QString &text, const QList<Announcement> &list) {
-            ++calls;
-            success = ok;
-            message = text;
-            announcements = list;
-            if (events)
-                *events << QStringLiteral("callback");
-        };
-    }
-
-    bool wait() const { return QTest::qWaitFor([this]() { return calls > 0; }, 10000); }
-};
 
 } // namespace
 
@@ -125,7 +103,7 @@ void AnnouncementServiceTest::init()
 void AnnouncementServiceTest::fillCache(const QList<int> &ids)
 {
     m_reply = replyWithIds(ids);
-    Outcome outcome;
+    Outcome<QList<Announcement>> outcome;
     service()->getAnnouncements("windows", 0, outcome.callback());
     QVERIFY(outcome.wait());
     QCOMPARE(idsOf(service()->cachedAnnouncements()), ids);
@@ -162,7 +140,7 @@ void AnnouncementServiceTest::requests()
 
     // Announcements are public: the token stays home even while logged in.
     HttpClient::instance()->setAuthToken("tok-logged-in");
-    Outcome outcome;
+    Outcome<QList<Announcement>> outcome;
     service()->getAnnouncements(platform, limit, outcome.callback());
     QVERIFY(outcome.wait());
 
@@ -203,7 +181,7 @@ void AnnouncementServiceTest::newAnnouncementDetection()
 
     fillCache(cached);
     m_reply = replyWithIds(reply);
-    Outcome outcome;
+    Outcome<QList<Announcement>> outcome;
     service()->getAnnouncements("windows", 0, outcome.callback(&m_events));
     QVERIFY(outcome.wait());
     QTest::qWait(20);
@@ -211,7 +189,7 @@ void AnnouncementServiceTest::newAnnouncementDetection()
     QCOMPARE(outcome.calls, 1);
     QVERIFY(outcome.success);
     QCOMPARE(outcome.message, QStringLiteral("获取成功"));
-    QCOMPARE(idsOf(outcome.announcements), reply);
+    QCOMPARE(idsOf(outcome.result), reply);
     QCOMPARE(m_events, events);
     QCOMPARE(idsOf(service()->cachedAnnouncements()), reply);
 }
@@ -249,7 +227,7 @@ void AnnouncementServiceTest::failures()
         m_server->setFault("GET", "/api/v1/announcements", fault);
     }
 
-    Outcome outcome;
+    Outcome<QList<Announcement>> outcome;
     outcome.success = true;
     service()->getAnnouncements("windows", 0, outcome.callback(&m_events));
     QVERIFY(outcome.wait());
@@ -261,7 +239,7 @@ void AnnouncementServiceTest::failures()
         QVERIFY(!outcome.message.isEmpty());
     else
         QCOMPARE(outcome.message, message);
-    QVERIFY(outcome.announcements.isEmpty());
+    QVERIFY(outcome.result.isEmpty());
     QCOMPARE(m_events, QStringList({"callback"}));
     QCOMPARE(idsOf(service()->cachedAnnouncements()), QList<int>({7, 6}));
 }
@@ -284,14 +262,14 @@ void AnnouncementServiceTest::successWithoutUsableData()
     fault.body = body;
     m_server->setFault("GET", "/api/v1/announcements", fault);
 
-    Outcome outcome;
+    Outcome<QList<Announcement>> outcome;
     service()->getAnnouncements("windows", 0, outcome.callback(&m_events));
     QVERIFY(outcome.wait());
     QTest::qWait(20);
 
     QCOMPARE(outcome.calls, 1);
     QVERIFY(outcome.success);
-    QVERIFY(outcome.announcements.isEmpty());
+    QVERIFY(outcome.result.isEmpty());
     QCOMPARE(m_events, QStringList({"callback", "updated:0"}));
     QVERIFY(service()->cachedAnnouncements().isEmpty());
 }

@@ -2,6 +2,7 @@
 #include "api/services/ServerService.h"
 #include "localbackend/LocalBackendServer.h"
 #include "support/LogCapture.h"
+#include "support/Outcome.h"
 #include "support/TestEnvironment.h"
 
 #include <QJsonArray>
@@ -34,30 +35,6 @@ QList<int> idsOf(const QList<Server> &servers)
         ids << server.id;
     return ids;
 }
-
-// What one completion received, and how often it ran.
-template<typename Result>
-struct Outcome
-{
-    int calls = 0;
-    bool success = false;
-    QString message;
-    Result result;
-
-    std::function<void(bool, const QString &, const Result &)> callback(QStringList *events = nullptr)
-    {
-        return [this, events](bool ok, const QString &text, const Result &value) {
-            ++calls;
-            success = ok;
-            message = text;
-            result = value;
-            if (events)
-                *events << QStringLiteral("callback");
-        };
-    }
-
-    bool wait() const { return QTest::qWaitFor([this]() { return calls > 0; }, 10000); }
-};
 
 } // namespace
 
