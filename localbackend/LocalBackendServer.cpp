@@ -36,11 +36,14 @@ QByteArray methodName(QHttpServerRequest::Method method)
 }
 
 // The number of literal segments of the pattern when it matches the path, or -1. Routes with
-// more literal segments win, so "/servers/list" is preferred over "/servers/{}".
-int matchScore(const QString &pattern, const QString &path, QStringList *captured)
+// more literal segments win, so "/servers/list" is preferred over "/servers/{}". The path is
+// split while still percent-encoded, so an encoded "/" stays inside its segment.
+int matchScore(const QString &pattern, const QString &encodedPath, QStringList *captured)
 {
     const QStringList want = pattern.split(u'/');
-    const QStringList have = path.split(u'/');
+    QStringList have = encodedPath.split(u'/');
+    for (QString &segment : have)
+        segment = QUrl::fromPercentEncoding(segment.toUtf8());
     if (want.size() != have.size())
         return -1;
     int literals = 0;
@@ -242,10 +245,11 @@ Answer LocalBackendServer::Private::dispatch(const QHttpServerRequest &request)
     RecordedRequest recorded;
     recorded.method = methodName(request.method());
     recorded.path = request.url().path();
+    const QString encodedPath = request.url().path(QUrl::FullyEncoded);
     recorded.query = request.query();
     recorded.headers = request.headers();
     recorded.body = request.body();
-    const qsizetype routeIndex = bestMatch(routes, recorded.method, recorded.path, &recorded.pathArgs);
+    const qsizetype routeIndex = bestMatch(routes, recorded.method, encodedPath, &recorded.pathArgs);
     // Copied because a receiver of requestReceived may change the routes.
     const Handler handler = routeIndex >= 0 ? routes.at(routeIndex).handler : Handler();
 
@@ -254,7 +258,7 @@ Answer LocalBackendServer::Private::dispatch(const QHttpServerRequest &request)
 
     const Reply reply = handler ? handler(recorded)
                                 : Reply::json({{"success", false}, {"message", "Not Found"}}, 404);
-    const std::optional<Fault> fault = takeFault(recorded.method, recorded.path);
+    const std::optional<Fault> fault = takeFault(recorded.method, encodedPath);
     Answer answer;
     answer.reply = shaped(reply, fault);
     if (fault) {

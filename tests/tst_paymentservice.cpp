@@ -416,6 +416,7 @@ void PaymentServiceTest::statusPathIsOneSegment_data()
     QTest::addColumn<QString>("order");
 
     QTest::newRow("plain") << "ORD-20240101-001";
+    QTest::newRow("slash and question mark") << "a/b?c";
     QTest::newRow("blank and hash") << "x y#z";
     QTest::newRow("percent") << "100%41";
     QTest::newRow("non-ASCII") << "订单1";
@@ -452,8 +453,7 @@ void PaymentServiceTest::statusRequestLine_data()
     QTest::newRow("percent") << "100%41" << QByteArray("/api/v1/payments/status/100%2541");
 }
 
-// The local back end matches routes on the decoded path, where an encoded slash is a slash again,
-// so the request line itself is read here.
+// The exact request line on the wire, read by a bare socket.
 void PaymentServiceTest::statusRequestLine()
 {
     QFETCH(QString, order);
