@@ -3,6 +3,7 @@
 #include "api/storage/LocalStorage.h"
 #include "localbackend/LocalBackendServer.h"
 #include "support/Outcome.h"
+#include "support/RefusedBaseUrl.h"
 #include "support/TestEnvironment.h"
 
 #include <QJsonArray>
@@ -75,11 +76,7 @@ void AnnouncementServiceTest::initTestCase()
     // Stored before the service exists, which reads it once when it is created.
     LocalStorage::instance()->setString("last_read_announcement_id", "42");
 
-    {
-        LocalBackendServer closed;
-        QVERIFY(closed.listen());
-        m_refusedBaseUrl = closed.baseUrl().toString();
-    }
+    m_refusedBaseUrl = refusedBaseUrl();
     m_server = new LocalBackendServer(this);
     QVERIFY(m_server->listen());
     m_server->route("GET", "/api/v1/announcements", [this](const RecordedRequest &) { return Reply::json(m_reply); });

@@ -4,11 +4,12 @@
 #include "api/services/AuthService.h"
 #include "api/storage/LocalStorage.h"
 #include "localbackend/LocalBackendServer.h"
+#include "support/RefusedBaseUrl.h"
 #include "support/TestEnvironment.h"
+#include "support/WaitForCount.h"
 
 #include <QHostAddress>
 #include <QJsonDocument>
-#include <QTcpServer>
 #include <QTest>
 
 #include <memory>
@@ -55,15 +56,6 @@ QString storedUser()
 QString storedToken()
 {
     return LocalStorage::instance()->getString("auth_token", "absent");
-}
-
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
 }
 
 } // namespace
@@ -199,11 +191,7 @@ void AuthServiceTest::runOperation(const QString &operation)
 
 bool AuthServiceTest::waitForCallbacks(int count)
 {
-    if (!QTest::qWaitFor([&] { return m_callbacks >= count; }, 5000))
-        return false;
-    // A second call of the same callback would be a fault; give it a moment to show.
-    QTest::qWait(20);
-    return m_callbacks == count;
+    return waitForExactCount(m_callbacks, count);
 }
 
 void AuthServiceTest::requestShapes_data()
@@ -377,7 +365,7 @@ void AuthServiceTest::logoutAlwaysClearsLogin()
     signIn("tok-old", user(3, "old@b.c"));
     const QString deviceId = TokenManager::instance()->getDeviceId();
     if (deadBackend)
-        HttpClient::instance()->setBaseUrl(QStringLiteral("http://127.0.0.1:%1/api/v1/").arg(closedPort()));
+        HttpClient::instance()->setBaseUrl(refusedBaseUrl());
 
     AuthService::instance()->logout([this](bool success, const QString &message) {
         m_events << QStringLiteral("callback(%1,%2) client=%3")

@@ -6,6 +6,7 @@
 #include "localbackend/LocalBackendServer.h"
 #include "support/LogCapture.h"
 #include "support/TestEnvironment.h"
+#include "support/WaitForCount.h"
 
 #include <QJsonDocument>
 #include <QTest>
@@ -166,11 +167,7 @@ ConfigService::ConfigCallback ConfigServiceTest::recordingConfigCallback()
 
 bool ConfigServiceTest::waitForCallbacks(int count)
 {
-    if (!QTest::qWaitFor([&] { return m_callbacks >= count; }, 5000))
-        return false;
-    // A second call of the same callback would be a fault; give it a moment to show.
-    QTest::qWait(20);
-    return m_callbacks == count;
+    return waitForExactCount(m_callbacks, count);
 }
 
 void ConfigServiceTest::cachedConfigurationAppliedAtStart()

@@ -4,6 +4,7 @@
 #include "support/LogCapture.h"
 #include "support/ReplyCatcher.h"
 #include "support/TestCertificate.h"
+#include "support/RefusedBaseUrl.h"
 #include "support/TestEnvironment.h"
 
 #include <QJsonArray>
@@ -314,13 +315,7 @@ void HttpClientTest::errorMessageRules()
 
 void HttpClientTest::refusedConnection()
 {
-    quint16 port = 0;
-    {
-        LocalBackendServer closed;
-        QVERIFY(closed.listen());
-        port = closed.port();
-    }
-    client()->setBaseUrl(QStringLiteral("http://127.0.0.1:%1/api/v1/").arg(port));
+    client()->setBaseUrl(refusedBaseUrl());
 
     QStringList events;
     connect(client(), &HttpClient::networkError, this,

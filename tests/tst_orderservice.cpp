@@ -3,6 +3,7 @@
 #include "localbackend/LocalBackendServer.h"
 #include "support/LogCapture.h"
 #include "support/Outcome.h"
+#include "support/RefusedBaseUrl.h"
 #include "support/TestEnvironment.h"
 
 #include <QJsonArray>
@@ -86,11 +87,7 @@ private:
 void OrderServiceTest::initTestCase()
 {
     TestEnvironment::isolate();
-    {
-        LocalBackendServer closed;
-        QVERIFY(closed.listen());
-        m_refusedBaseUrl = closed.baseUrl().toString();
-    }
+    m_refusedBaseUrl = refusedBaseUrl();
     m_server = new LocalBackendServer(this);
     QVERIFY(m_server->listen());
     m_server->route("GET", "/api/v1/orders", [this](const RecordedRequest &request) {

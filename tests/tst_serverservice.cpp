@@ -3,6 +3,7 @@
 #include "localbackend/LocalBackendServer.h"
 #include "support/LogCapture.h"
 #include "support/Outcome.h"
+#include "support/RefusedBaseUrl.h"
 #include "support/TestEnvironment.h"
 
 #include <QJsonArray>
@@ -72,11 +73,7 @@ private:
 void ServerServiceTest::initTestCase()
 {
     TestEnvironment::isolate();
-    {
-        LocalBackendServer closed;
-        QVERIFY(closed.listen());
-        m_refusedBaseUrl = closed.baseUrl().toString();
-    }
+    m_refusedBaseUrl = refusedBaseUrl();
     m_server = new LocalBackendServer(this);
     QVERIFY(m_server->listen());
     m_server->route("GET", "/api/v1/servers", [this](const RecordedRequest &) { return Reply::json(m_listReply); });
