@@ -1,7 +1,14 @@
 #include "localbackend/ApiRoutes.h"
 
+#include "localbackend/AccountRoutes.h"
+#include "localbackend/CatalogueRoutes.h"
+#include "localbackend/Envelope.h"
+#include "localbackend/PaymentRoutes.h"
+#include "localbackend/TrialRoutes.h"
+
 #include <QDebug>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QStringList>
 
@@ -10,39 +17,9 @@ namespace Norvane::LocalBackend {
 namespace {
 
 const QString kConfigsSection = QStringLiteral("configs");
-const QStringList kSections{kConfigsSection};
+const QStringList kListSections{"accounts", "servers", "plans", "announcements"};
 
-// Empty when the value suits the item type; otherwise what is wrong with it.
-QString valueProblem(const QString &type, const QJsonValue &value)
-{
-    if (type == u"boolean")
-        return value.isBool() ? QString() : QStringLiteral("value is not a boolean");
-    if (type == u"number")
-        return value.isDouble() ? QString() : QStringLiteral("value is not a number");
-    if (type == u"string")
-        return value.isString() ? QString() : QStringLiteral("value is not a string");
-    if (type == u"json")
-        return value.isObject() ? QString() : QStringLiteral("value is not a JSON object");
-    return QStringLiteral("type \"%1\" is not boolean, number, string or json").arg(type);
-}
-
-QString itemProblem(const QJsonValue &item)
-{
-    if (!item.isObject())
-        return QStringLiteral("is not an object");
-    const QJsonObject object = item.toObject();
-    for (const char *member : {"name", "description"}) {
-        if (object.contains(QLatin1String(member)) && !object.value(QLatin1String(member)).isString())
-            return QStringLiteral("has a \"%1\" that is not a string").arg(QLatin1String(member));
-    }
-    if (!object.value("type").isString())
-        return QStringLiteral("has no \"type\" text");
-    if (!object.contains("value"))
-        return QStringLiteral("has no \"value\"");
-    return valueProblem(object.value("type").toString(), object.value("value"));
-}
-
-QString seedProblem(const QByteArray &json, QJsonObject *seed)
+QString structureProblem(const QByteArray &json, QJsonObject *seed)
 {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
@@ -55,19 +32,18 @@ QString seedProblem(const QByteArray &json, QJsonObject *seed)
         return QStringLiteral("not a JSON object");
     *seed = document.object();
     for (auto it = seed->constBegin(); it != seed->constEnd(); ++it) {
-        if (!kSections.contains(it.key()))
+        if (it.key() == kConfigsSection) {
+            if (!it.value().isObject())
+                return QStringLiteral("section \"%1\" is not an object").arg(it.key());
+        } else if (kListSections.contains(it.key())) {
+            if (!it.value().isArray())
+                return QStringLiteral("section \"%1\" is not an array").arg(it.key());
+        } else {
             return QStringLiteral("unknown section \"%1\"").arg(it.key());
-        if (!it.value().isObject())
-            return QStringLiteral("section \"%1\" is not an object").arg(it.key());
+        }
     }
     if (!seed->contains(kConfigsSection))
         return QStringLiteral("no \"configs\" section");
-    const QJsonObject configs = seed->value(kConfigsSection).toObject();
-    for (auto it = configs.constBegin(); it != configs.constEnd(); ++it) {
-        const QString problem = itemProblem(it.value());
-        if (!problem.isEmpty())
-            return QStringLiteral("configuration item \"%1\" %2").arg(it.key(), problem);
-    }
     return {};
 }
 
@@ -79,13 +55,26 @@ bool fail(const QString &message, QString *error)
     return false;
 }
 
+bool accepted(const QString &problem, QString *error)
+{
+    return problem.isEmpty() || fail(problem, error);
+}
+
 } // namespace
 
-ApiRoutes::ApiRoutes(LocalBackendServer &server) : m_server(server)
+ApiRoutes::ApiRoutes(LocalBackendServer &server)
+    : m_server(server),
+      m_accountRoutes(std::make_unique<AccountRoutes>(server, m_accounts, m_configs)),
+      m_catalogueRoutes(std::make_unique<CatalogueRoutes>(server, m_accounts, m_servers, m_plans, m_announcements)),
+      m_paymentRoutes(std::make_unique<PaymentRoutes>(server, m_accounts, m_plans, m_orders)),
+      m_heartbeatRoutes(std::make_unique<HeartbeatRoutes>(server, m_accounts)),
+      m_trialRoutes(std::make_unique<TrialRoutes>(server, m_accounts, m_configs))
 {
     m_server.route("GET", "/api/v1/configs", [this](const RecordedRequest &) { return configsReply(); });
     loadSeedFile(builtInSeedPath());
 }
+
+ApiRoutes::~ApiRoutes() = default;
 
 QString ApiRoutes::builtInSeedPath()
 {
@@ -105,50 +94,115 @@ bool ApiRoutes::loadSeedFile(const QString &path, QString *error)
     return applySeed(file.readAll(), path, error);
 }
 
+// Every section is read into fresh state first, so a problem anywhere leaves all as it was.
 bool ApiRoutes::applySeed(const QByteArray &json, const QString &source, QString *error)
 {
     QJsonObject seed;
-    const QString problem = seedProblem(json, &seed);
+    QString problem = structureProblem(json, &seed);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    ConfigItems configs;
+    AccountStore accounts;
+    ServerCatalogue servers;
+    PlanCatalogue plans;
+    AnnouncementBoard announcements;
+    if (problem.isEmpty())
+        problem = configs.load(seed.value(kConfigsSection).toObject());
+    if (problem.isEmpty())
+        problem = accounts.load(seed.value("accounts").toArray(), now);
+    if (problem.isEmpty())
+        problem = servers.load(seed.value("servers").toArray());
+    if (problem.isEmpty())
+        problem = plans.load(seed.value("plans").toArray(), now);
+    if (problem.isEmpty())
+        problem = announcements.load(seed.value("announcements").toArray(), now);
     if (!problem.isEmpty())
         return fail(QStringLiteral("%1: %2").arg(source, problem), error);
-    m_configs = seed.value(kConfigsSection).toObject();
+
+    m_configs = configs;
+    m_accounts = accounts;
+    m_servers = servers;
+    m_plans = plans;
+    m_announcements = announcements;
+    m_orders.clear();
+    m_heartbeatRoutes->reset();
     applyReplySigning();
-    qDebug().noquote() << "[ApiRoutes] loaded" << source << "with" << m_configs.size() << "configuration items";
+    qDebug().noquote() << "[ApiRoutes] loaded" << source << "with" << m_configs.items().size()
+                       << "configuration items," << m_accounts.accounts().size() << "accounts,"
+                       << seed.value("servers").toArray().size() << "servers,"
+                       << seed.value("plans").toArray().size() << "plans and"
+                       << seed.value("announcements").toArray().size() << "announcements";
     return true;
 }
 
 QJsonObject ApiRoutes::configs() const
 {
-    return m_configs;
+    return m_configs.items();
 }
 
 bool ApiRoutes::setConfigValue(const QString &key, const QJsonValue &value, QString *error)
 {
-    if (!m_configs.contains(key))
-        return fail(QStringLiteral("no configuration item \"%1\"").arg(key), error);
-    QJsonObject item = m_configs.value(key).toObject();
-    const QString problem = valueProblem(item.value("type").toString(), value);
-    if (!problem.isEmpty())
-        return fail(QStringLiteral("configuration item \"%1\": %2").arg(key, problem), error);
-    item.insert("value", value);
-    m_configs.insert(key, item);
+    if (!accepted(m_configs.setValue(key, value), error))
+        return false;
     applyReplySigning();
     return true;
 }
 
+std::optional<Account> ApiRoutes::account(const QString &email) const
+{
+    const Account *found = m_accounts.find(email);
+    return found ? std::optional<Account>(*found) : std::nullopt;
+}
+
+bool ApiRoutes::setNextPaymentScript(const QStringList &statuses, QString *error)
+{
+    return accepted(m_orders.setNextScript(statuses), error);
+}
+
+bool ApiRoutes::setPaymentScript(const QString &orderNumber, const QStringList &statuses, QString *error)
+{
+    return accepted(m_orders.setScript(orderNumber, statuses), error);
+}
+
+QList<PaymentOrder> ApiRoutes::orders() const
+{
+    return m_orders.orders();
+}
+
+void ApiRoutes::setDeviceStatus(const DeviceStatus &status)
+{
+    m_heartbeatRoutes->setDeviceStatus(status);
+}
+
+DeviceStatus ApiRoutes::deviceStatus() const
+{
+    return m_heartbeatRoutes->deviceStatus();
+}
+
+bool ApiRoutes::setHeartbeatInterval(int seconds, QString *error)
+{
+    return accepted(m_heartbeatRoutes->setIntervalSeconds(seconds), error);
+}
+
+int ApiRoutes::heartbeatInterval() const
+{
+    return m_heartbeatRoutes->intervalSeconds();
+}
+
+QList<HeartbeatRecord> ApiRoutes::heartbeats() const
+{
+    return m_heartbeatRoutes->records();
+}
+
 Reply ApiRoutes::configsReply() const
 {
-    return Reply::json({{"success", true}, {"message", "获取成功"}, {"data", m_configs}});
+    return Envelope::ok(QStringLiteral("获取成功"), m_configs.items());
 }
 
 // The back end signs its successful replies while the configuration it hands out says so.
 void ApiRoutes::applyReplySigning()
 {
-    const auto value = [this](const char *key) {
-        return m_configs.value(QLatin1String(key)).toObject().value("value").toVariant();
-    };
-    const bool enabled = value("api_encrypt_enabled").toBool();
-    const QString secret = value("api_secret_key").toString();
+    const bool enabled = m_configs.boolValue("api_encrypt_enabled");
+    const QString secret = m_configs.textValue("api_secret_key");
     m_server.setSigning(enabled && !secret.isEmpty(), secret);
 }
 

@@ -292,7 +292,9 @@ Reply LocalBackendServer::Private::shaped(Reply reply, const std::optional<Fault
         reply.body = *fault->body;
 
     const bool success = reply.status >= 200 && reply.status <= 299;
-    const bool configured = signingEnabled && !signingSecret.isEmpty();
+    // Only the JSON replies of the API take the signed form; a picture stays a picture.
+    const bool isJson = reply.contentType == "application/json";
+    const bool configured = signingEnabled && !signingSecret.isEmpty() && isJson;
     const QString secret = signingSecret.isEmpty() ? kFallbackSecret : signingSecret;
     if (signing == Fault::Signing::Invalid || signing == Fault::Signing::Valid
         || (configured && success)) {

@@ -74,7 +74,7 @@ public:
     void setFault(const QByteArray &method, const QString &pattern, const Fault &fault);
     void clearFaults();
 
-    // When enabled with a non-empty secret, every 2xx answer is sent in the signed form
+    // When enabled with a non-empty secret, every 2xx JSON answer is sent in the signed form
     // {"encrypted":true,"data":base64(body),"signature":md5hex(data + secret)}.
     void setSigning(bool enabled, const QString &secret);
 
