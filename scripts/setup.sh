@@ -9,6 +9,11 @@ build=${1:-$root/build}
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev
+  qt6-declarative-dev qt6-declarative-dev-tools
+  qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
+  qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtquick-templates
+  qml6-module-qtquick-controls qml6-module-qtquick-layouts qml6-module-qtquick-shapes
+  qml6-module-qttest
   libssl-dev openssl
   v2ray
 )

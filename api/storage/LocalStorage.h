@@ -23,13 +23,14 @@ public:
     void remove(const QString &key);
 
     QString filePath() const;
+    // Writes pending changes now, for state that must survive a crash of the client.
+    void sync();
 
 signals:
     void valueChanged(const QString &key);
 
 private:
     LocalStorage();
-    void sync();
 
     QSettings *m_settings;
 };

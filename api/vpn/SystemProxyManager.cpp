@@ -1,0 +1,272 @@
+#include "api/vpn/SystemProxyManager.h"
+
+#include "api/vpn/SystemProxyBackup.h"
+#include "process/PlatformCommand.h"
+
+#include <QDebug>
+#include <QProcess>
+#include <QUrl>
+
+namespace Norvane::Api::Vpn {
+
+namespace {
+
+const QString kInternetSettingsKey =
+    QStringLiteral("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings");
+const QString kProxyEnable = QStringLiteral("ProxyEnable");
+const QString kProxyServer = QStringLiteral("ProxyServer");
+const QString kDword = QStringLiteral("REG_DWORD");
+const QString kSz = QStringLiteral("REG_SZ");
+
+int commandTimeoutMs = SystemProxyManager::kDefaultCommandTimeoutMs;
+
+struct CommandResult
+{
+    bool finished = false;
+    bool succeeded = false;
+    int exitCode = -1;
+    QByteArray standardOutput;
+    QByteArray standardError;
+};
+
+CommandResult execute(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(Platform::commandProgram(program), arguments, QIODevice::ReadWrite);
+    CommandResult result;
+    result.finished = process.waitForFinished(commandTimeoutMs);
+    if (!result.finished) {
+        // A command that hangs must not outlive the call.
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.exitCode = process.exitCode();
+    result.succeeded = process.exitStatus() == QProcess::NormalExit && result.exitCode == 0;
+    result.standardOutput = process.readAllStandardOutput();
+    result.standardError = process.readAllStandardError();
+    return result;
+}
+
+QString described(const std::optional<RegistryValue> &value)
+{
+    return value ? value->type + QLatin1Char(' ') + value->data : QStringLiteral("(未读取)");
+}
+
+} // namespace
+
+int SystemProxyManager::commandTimeout()
+{
+    return commandTimeoutMs;
+}
+
+void SystemProxyManager::setCommandTimeout(int milliseconds)
+{
+    commandTimeoutMs = milliseconds;
+}
+
+bool SystemProxyManager::runCommand(const QString &program, const QStringList &arguments)
+{
+    const CommandResult result = execute(program, arguments);
+    if (!result.finished) {
+        qWarning() << "[SystemProxyManager] 命令执行超时:" << program;
+        return false;
+    }
+    if (!result.succeeded) {
+        qWarning() << "[SystemProxyManager] 命令执行失败, 退出码:" << result.exitCode;
+        qWarning() << "[SystemProxyManager] 错误输出:" << QString::fromLocal8Bit(result.standardError);
+        return false;
+    }
+    return true;
+}
+
+bool SystemProxyManager::setRegistryValue(const QString &key, const QString &name, const QString &value,
+                                          const QString &type)
+{
+    return runCommand(QStringLiteral("reg"),
+                      {QStringLiteral("add"), key, QStringLiteral("/v"), name, QStringLiteral("/t"), type,
+                       QStringLiteral("/d"), value, QStringLiteral("/f")});
+}
+
+std::optional<RegistryValue> SystemProxyManager::queryRegistryValue(const QString &key, const QString &name)
+{
+    const CommandResult result =
+        execute(QStringLiteral("reg"), {QStringLiteral("query"), key, QStringLiteral("/v"), name});
+    if (!result.finished) {
+        qWarning() << "[SystemProxyManager] 命令执行超时:" << QStringLiteral("reg");
+        return std::nullopt;
+    }
+    // A value the user never set is the usual reason for a failure here.
+    if (!result.succeeded) {
+        qDebug() << "[SystemProxyManager] 未读取到" << name << ", 退出码:" << result.exitCode
+                 << QString::fromLocal8Bit(result.standardError).trimmed();
+        return std::nullopt;
+    }
+    return RegistryValue::fromQueryOutput(QString::fromLocal8Bit(result.standardOutput), name);
+}
+
+bool SystemProxyManager::importWinHttpProxy()
+{
+    return runCommand(QStringLiteral("netsh"),
+                      {QStringLiteral("winhttp"), QStringLiteral("import"), QStringLiteral("proxy"),
+                       QStringLiteral("source=ie")});
+}
+
+void SystemProxyManager::recordUserValues()
+{
+    const std::optional<RegistryValue> enable = queryRegistryValue(kInternetSettingsKey, kProxyEnable);
+    const std::optional<RegistryValue> server = queryRegistryValue(kInternetSettingsKey, kProxyServer);
+    SystemProxyBackup::activate(enable, server);
+    qDebug() << "[SystemProxyManager] 已保存用户原有代理设置 - ProxyEnable:" << described(enable)
+             << ", ProxyServer:" << described(server);
+}
+
+// What was never read is switched off, as if the user had had no proxy.
+bool SystemProxyManager::restoreProxyEnable()
+{
+    const std::optional<RegistryValue> user = SystemProxyBackup::proxyEnable();
+    return setRegistryValue(kInternetSettingsKey, kProxyEnable, user ? user->data : QStringLiteral("0"),
+                            user ? user->type : kDword);
+}
+
+// An unread ProxyServer is left alone: with ProxyEnable off it has no effect.
+bool SystemProxyManager::restoreProxyServer()
+{
+    const std::optional<RegistryValue> user = SystemProxyBackup::proxyServer();
+    return !user || setRegistryValue(kInternetSettingsKey, kProxyServer, user->data, user->type);
+}
+
+bool SystemProxyManager::setSystemProxy(const QString &proxyUrl)
+{
+    qDebug() << "[SystemProxyManager] 设置系统代理:" << proxyUrl;
+
+    const QUrl url(proxyUrl, QUrl::TolerantMode);
+    QString scheme = url.scheme().toLower();
+    const QString host = url.host(QUrl::FullyDecoded);
+    const int port = url.port(-1);
+    if (!url.isValid() || scheme.isEmpty() || host.isEmpty() || port <= 0) {
+        qWarning() << "[SystemProxyManager] 无效的代理URL:" << proxyUrl;
+        return false;
+    }
+    if (scheme == QStringLiteral("socks5"))
+        scheme = QStringLiteral("socks");
+    const QString server = QStringLiteral("%1=%2:%3").arg(scheme, host).arg(port);
+    qDebug() << "[SystemProxyManager] 代理服务器字符串:" << server;
+
+    // Kept from the first change on until a clearing has put everything back.
+    if (!SystemProxyBackup::isActive())
+        recordUserValues();
+
+    if (!setRegistryValue(kInternetSettingsKey, kProxyEnable, QStringLiteral("1"), kDword)) {
+        qWarning() << "[SystemProxyManager] 设置ProxyEnable失败";
+        return false;
+    }
+    qDebug() << "[SystemProxyManager] ProxyEnable设置成功";
+
+    if (!setRegistryValue(kInternetSettingsKey, kProxyServer, server, kSz)) {
+        qWarning() << "[SystemProxyManager] 设置ProxyServer失败";
+        // Without the server string the switched-on proxy would send the user's traffic nowhere.
+        if (restoreProxyEnable())
+            qDebug() << "[SystemProxyManager] ProxyEnable已回滚";
+        else
+            qWarning() << "[SystemProxyManager] 回滚ProxyEnable失败";
+        return false;
+    }
+    qDebug() << "[SystemProxyManager] ProxyServer设置成功";
+
+    if (runCommand(QStringLiteral("netsh"),
+                   {QStringLiteral("winhttp"), QStringLiteral("set"), QStringLiteral("proxy"),
+                    QStringLiteral("proxy-server=\"%1\"").arg(server),
+                    QStringLiteral("bypass-list=\"<local>\"")}))
+        qDebug() << "[SystemProxyManager] WinHTTP代理设置成功";
+    else
+        qWarning() << "[SystemProxyManager] 设置WinHTTP代理失败";
+
+    if (!setEnvironmentProxy(proxyUrl))
+        qWarning() << "[SystemProxyManager] 设置环境变量代理失败";
+
+    importWinHttpProxy();
+
+    qDebug() << "[SystemProxyManager] 系统代理设置完成";
+    return true;
+}
+
+bool SystemProxyManager::setEnvironmentProxy(const QString &proxyUrl)
+{
+    qDebug() << "[SystemProxyManager] 设置环境变量代理:" << proxyUrl;
+    if (!runCommand(QStringLiteral("setx"), {QStringLiteral("http_proxy"), proxyUrl})) {
+        qWarning() << "[SystemProxyManager] 设置http_proxy失败";
+        return false;
+    }
+    qDebug() << "[SystemProxyManager] http_proxy设置成功";
+    if (!runCommand(QStringLiteral("setx"), {QStringLiteral("https_proxy"), proxyUrl})) {
+        qWarning() << "[SystemProxyManager] 设置https_proxy失败";
+        return false;
+    }
+    qDebug() << "[SystemProxyManager] https_proxy设置成功";
+    qDebug() << "[SystemProxyManager] 环境变量代理设置完成";
+    return true;
+}
+
+bool SystemProxyManager::clearSystemProxy()
+{
+    qDebug() << "[SystemProxyManager] 清除系统代理";
+    bool cleared = true;
+
+    if (SystemProxyBackup::isActive())
+        qDebug() << "[SystemProxyManager] 恢复用户原有代理设置";
+    if (!restoreProxyEnable()) {
+        qWarning() << "[SystemProxyManager] 清除ProxyEnable失败";
+        cleared = false;
+    }
+    if (!restoreProxyServer()) {
+        qWarning() << "[SystemProxyManager] 恢复ProxyServer失败";
+        cleared = false;
+    }
+    if (!runCommand(QStringLiteral("netsh"),
+                    {QStringLiteral("winhttp"), QStringLiteral("reset"), QStringLiteral("proxy")})) {
+        qWarning() << "[SystemProxyManager] 重置WinHTTP代理失败";
+        cleared = false;
+    }
+    if (!clearEnvironmentProxy())
+        cleared = false;
+    if (!importWinHttpProxy()) {
+        qWarning() << "[SystemProxyManager] 导入WinHTTP代理失败";
+        cleared = false;
+    }
+
+    // The user's values and the mark stay until a clearing succeeds, so the next one retries.
+    if (!cleared) {
+        qWarning() << "[SystemProxyManager] 系统代理未能完全清除";
+        return false;
+    }
+    SystemProxyBackup::release();
+    qDebug() << "[SystemProxyManager] 系统代理已清除";
+    return true;
+}
+
+bool SystemProxyManager::clearEnvironmentProxy()
+{
+    qDebug() << "[SystemProxyManager] 清除环境变量代理";
+    bool cleared = true;
+    if (!runCommand(QStringLiteral("setx"), {QStringLiteral("http_proxy"), QString()})) {
+        qWarning() << "[SystemProxyManager] 清除http_proxy失败";
+        cleared = false;
+    }
+    if (!runCommand(QStringLiteral("setx"), {QStringLiteral("https_proxy"), QString()})) {
+        qWarning() << "[SystemProxyManager] 清除https_proxy失败";
+        cleared = false;
+    }
+    qDebug() << "[SystemProxyManager] 环境变量代理已清除";
+    return cleared;
+}
+
+bool SystemProxyManager::restoreAfterCrash()
+{
+    if (!SystemProxyBackup::isActive())
+        return true;
+    qWarning() << "[SystemProxyManager] 系统代理仍指向本客户端(上次未正常退出), 开始恢复";
+    return clearSystemProxy();
+}
+
+} // namespace Norvane::Api::Vpn

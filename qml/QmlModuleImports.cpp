@@ -1,0 +1,6 @@
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(UntitledProject1ContentPlugin)
+Q_IMPORT_QML_PLUGIN(UntitledProject1Plugin)
+Q_IMPORT_QML_PLUGIN(QtQuick_Studio_EventSimulatorPlugin)
+Q_IMPORT_QML_PLUGIN(QtQuick_Studio_EventSystemPlugin)

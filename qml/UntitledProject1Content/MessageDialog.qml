@@ -1,0 +1,102 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+Dialog {
+    id: dialog
+
+    property string messageText: ""
+    property string titleText: "提示"
+    property string iconText: "ℹ️"
+    property color iconColor: "#4A90E2"
+
+    function showInfo(message) {
+        present("提示", "ℹ️", "#4A90E2", message)
+    }
+
+    function showWarning(message) {
+        present("警告", "⚠️", "#FF9800", message)
+    }
+
+    function showError(message) {
+        present("错误", "❌", "#F44336", message)
+    }
+
+    function showSuccess(message) {
+        present("成功", "✅", "#4CAF50", message)
+    }
+
+    // Opening an open dialog only replaces its look and text.
+    function present(title, icon, colour, message) {
+        titleText = title
+        iconText = icon
+        iconColor = colour
+        messageText = message
+        open()
+    }
+
+    title: titleText
+    modal: true
+    anchors.centerIn: parent
+    width: Math.min(400, (parent ? parent.width : 0) * 0.8)
+    standardButtons: Dialog.NoButton
+
+    background: Rectangle {
+        color: "#F5F5F5"
+        radius: 12
+        border.width: 1
+        border.color: "#E0E0E0"
+
+        Rectangle {
+            anchors.fill: parent
+            anchors.margins: -2
+            z: -1
+            radius: 14
+            color: "#20000000"
+        }
+    }
+
+    contentItem: ColumnLayout {
+        spacing: 20
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 15
+
+            Text {
+                text: dialog.iconText
+                font.pixelSize: 48
+                color: dialog.iconColor
+            }
+
+            Text {
+                Layout.fillWidth: true
+                text: dialog.messageText
+                font.pixelSize: 16
+                color: "#333333"
+                wrapMode: Text.WordWrap
+            }
+        }
+
+        Button {
+            Layout.alignment: Qt.AlignRight
+            Layout.preferredWidth: 100
+            text: "确定"
+            onClicked: dialog.close()
+
+            background: Rectangle {
+                color: dialog.iconColor
+                radius: 6
+            }
+
+            contentItem: Text {
+                text: "确定"
+                font.pixelSize: 14
+                font.bold: true
+                color: "#FFFFFF"
+                horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignVCenter
+            }
+        }
+    }
+}
