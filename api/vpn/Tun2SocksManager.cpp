@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
-#include <QThread>
 
 namespace Norvane::Api::Vpn {
 
@@ -16,22 +15,50 @@ const QString kAdapterName = QStringLiteral("name=\"wintun\"");
 const QString kQuotedAdapter = QStringLiteral("\"wintun\"");
 const QString kGateway = QStringLiteral("192.168.123.1");
 const QString kFallbackInterface = QStringLiteral("以太网");
+const QString kStartFailedText = QStringLiteral("启动tun2socks进程失败");
+const QString kCrashedText = QStringLiteral("tun2socks进程崩溃");
 
 QStringList ipv4(const QStringList &arguments)
 {
     return QStringList{QStringLiteral("interface"), QStringLiteral("ipv4")} + arguments;
 }
 
+QString processErrorText(QProcess::ProcessError error)
+{
+    switch (error) {
+    case QProcess::FailedToStart:
+        return QStringLiteral("tun2socks启动失败，请检查文件是否存在");
+    case QProcess::Crashed:
+        return kCrashedText;
+    case QProcess::Timedout:
+        return QStringLiteral("tun2socks进程超时");
+    case QProcess::ReadError:
+        return QStringLiteral("tun2socks进程读取错误");
+    case QProcess::WriteError:
+        return QStringLiteral("tun2socks进程写入错误");
+    default:
+        return QStringLiteral("tun2socks未知错误");
+    }
+}
+
+bool acceptedWait(int milliseconds, const char *what)
+{
+    if (milliseconds > 0)
+        return true;
+    qWarning() << "[Tun2SocksManager] 忽略无效的" << what << ":" << milliseconds << "毫秒";
+    return false;
+}
+
 } // namespace
 
 Tun2SocksManager::Tun2SocksManager(QObject *parent)
-    : QObject(parent),
-      m_process(new QProcess(this)),
-      m_resourcePath(QCoreApplication::applicationDirPath() + QStringLiteral("/resources/vpn")),
-      m_routes{QStringLiteral("1.0.0.0/8"),   QStringLiteral("2.0.0.0/7"),  QStringLiteral("4.0.0.0/6"),
-               QStringLiteral("8.0.0.0/5"),   QStringLiteral("16.0.0.0/4"), QStringLiteral("32.0.0.0/3"),
-               QStringLiteral("64.0.0.0/2"),  QStringLiteral("128.0.0.0/1"), QStringLiteral("198.18.0.0/15")},
-      m_interfaceLister(&NetworkInterfaceFacts::fromSystem)
+    : QObject(parent)
+    , m_process(new QProcess(this))
+    , m_resourcePath(QCoreApplication::applicationDirPath() + QStringLiteral("/resources/vpn"))
+    , m_routes{QStringLiteral("1.0.0.0/8"),   QStringLiteral("2.0.0.0/7"),   QStringLiteral("4.0.0.0/6"),
+               QStringLiteral("8.0.0.0/5"),   QStringLiteral("16.0.0.0/4"),  QStringLiteral("32.0.0.0/3"),
+               QStringLiteral("64.0.0.0/2"),  QStringLiteral("128.0.0.0/1"), QStringLiteral("198.18.0.0/15")}
+    , m_interfaceLister(&NetworkInterfaceEntry::systemInterfaces)
 {
     connect(m_process, &QProcess::started, this, &Tun2SocksManager::onTun2SocksStarted);
     connect(m_process, &QProcess::finished, this, &Tun2SocksManager::onTun2SocksFinished);
@@ -51,18 +78,27 @@ void Tun2SocksManager::setResourcePath(const QString &path)
     m_resourcePath = path;
 }
 
-void Tun2SocksManager::setStartPause(int milliseconds)
-{
-    if (milliseconds < 0) {
-        qWarning() << "[Tun2SocksManager] 忽略无效的等待时间:" << milliseconds;
-        return;
-    }
-    m_startPauseMs = milliseconds;
-}
-
-void Tun2SocksManager::setInterfaceLister(NetworkInterfaceLister lister)
+void Tun2SocksManager::setInterfaceLister(InterfaceLister lister)
 {
     m_interfaceLister = std::move(lister);
+}
+
+void Tun2SocksManager::setStartPause(int milliseconds)
+{
+    if (acceptedWait(milliseconds, "启动等待时间"))
+        m_startPauseMs = milliseconds;
+}
+
+void Tun2SocksManager::setCommandTimeout(int milliseconds)
+{
+    if (acceptedWait(milliseconds, "命令超时"))
+        m_commandTimeoutMs = milliseconds;
+}
+
+void Tun2SocksManager::setTerminateTimeout(int milliseconds)
+{
+    if (acceptedWait(milliseconds, "停止等待时间"))
+        m_terminateTimeoutMs = milliseconds;
 }
 
 bool Tun2SocksManager::start(const QString &proxyUrl)
@@ -73,70 +109,68 @@ bool Tun2SocksManager::start(const QString &proxyUrl)
     }
     qDebug() << "[Tun2SocksManager] 启动VPN隧道, 代理地址:" << proxyUrl;
 
-    if (!startProcess(proxyUrl)) {
-        qWarning() << "[Tun2SocksManager] 启动tun2socks进程失败";
-        emit error(QStringLiteral("启动tun2socks进程失败"));
+    // The program ended by itself last time and no stop followed: its routes are still there.
+    if (hasAdapterSettings()) {
+        qDebug() << "[Tun2SocksManager] 清除上次隧道遗留的配置";
+        clearAdapterSettings();
+    }
+
+    if (!startProcess(proxyUrl) || !outlivesStartPause()) {
+        qWarning().noquote() << "[Tun2SocksManager]" << kStartFailedText;
+        emit error(kStartFailedText);
         return false;
     }
 
-    qDebug() << "[Tun2SocksManager] 等待tun2socks启动...";
-    QThread::msleep(m_startPauseMs);
-
-    m_networkTouched = true;
-    if (!configureAddress())
-        return failStart(QStringLiteral("配置wintun IP地址失败"));
-    if (!configureDns())
-        return failStart(QStringLiteral("配置wintun DNS失败"));
-    if (!addRoutes())
-        return failStart(QStringLiteral("添加路由规则失败"));
+    if (!configureAddress()) {
+        failStart(QStringLiteral("配置wintun IP地址失败"));
+        return false;
+    }
+    if (!configureDns()) {
+        failStart(QStringLiteral("配置wintun DNS失败"));
+        return false;
+    }
+    if (!addRoutes()) {
+        failStart(QStringLiteral("添加路由规则失败"));
+        return false;
+    }
 
     m_running = true;
     qDebug() << "[Tun2SocksManager] VPN隧道启动成功";
     return true;
 }
 
-// A half-configured adapter would take the machine's traffic into a tunnel that is gone, so
-// whatever was set is taken back before the program ends.
-bool Tun2SocksManager::failStart(const QString &message)
-{
-    qWarning() << "[Tun2SocksManager]" << message;
-    undoNetworkSettings();
-    stopProcess();
-    emit error(message);
-    return false;
-}
-
 void Tun2SocksManager::stop()
 {
-    if (!m_running && !m_networkTouched && m_process->state() == QProcess::NotRunning)
+    // After the program ended by itself the adapter's settings remain and are still taken back.
+    if (!m_running && !hasAdapterSettings())
         return;
     qDebug() << "[Tun2SocksManager] 停止VPN隧道";
-    // Also after the program ended by itself: its routes would still point into the adapter.
-    undoNetworkSettings();
+    clearAdapterSettings();
     stopProcess();
     m_running = false;
     qDebug() << "[Tun2SocksManager] VPN隧道已停止";
 }
 
-void Tun2SocksManager::undoNetworkSettings()
+// Routes left pointing into an adapter whose program is gone would take all the machine's
+// traffic nowhere, so a failed start takes back what it set before ending the program.
+void Tun2SocksManager::failStart(const QString &message)
 {
-    if (!m_networkTouched)
-        return;
-    removeRoutes();
-    restoreDhcp();
-    m_networkTouched = false;
+    qWarning().noquote() << "[Tun2SocksManager]" << message;
+    clearAdapterSettings();
+    stopProcess();
+    emit error(message);
 }
 
 bool Tun2SocksManager::startProcess(const QString &proxyUrl)
 {
     const QString program = m_resourcePath + QStringLiteral("/x32/tun2socks.exe");
     if (!QFile::exists(program)) {
-        qWarning() << "[Tun2SocksManager]" << QStringLiteral("tun2socks可执行文件不存在: %1").arg(program);
+        qWarning().noquote() << "[Tun2SocksManager]" << QStringLiteral("tun2socks可执行文件不存在: %1").arg(program);
         return false;
     }
 
-    const QString scheme = QStringLiteral("socks://");
-    const QString proxy = proxyUrl.startsWith(scheme) ? QStringLiteral("socks5") + proxyUrl.mid(5) : proxyUrl;
+    const QString proxy =
+        proxyUrl.startsWith(QLatin1String("socks://")) ? QStringLiteral("socks5") + proxyUrl.mid(5) : proxyUrl;
     qDebug() << "[Tun2SocksManager] 代理URL:" << proxy;
     const QString outgoing = detectInterface();
     qDebug() << "[Tun2SocksManager] 网络接口:" << outgoing;
@@ -149,10 +183,23 @@ bool Tun2SocksManager::startProcess(const QString &proxyUrl)
     m_process->start(program, arguments, QIODevice::ReadWrite);
     if (!m_process->waitForStarted(kStartTimeoutMs)) {
         qWarning() << "[Tun2SocksManager] tun2socks启动超时";
+        // One that starts after all must not run on unseen.
+        stopProcess();
         return false;
     }
     qDebug() << "[Tun2SocksManager] tun2socks进程已启动, PID:" << m_process->processId();
     return true;
+}
+
+// The pause gives the program time to create the adapter; one that ended in it (a refused
+// command line, a missing driver) has no adapter to configure.
+bool Tun2SocksManager::outlivesStartPause()
+{
+    qDebug() << "[Tun2SocksManager] 等待tun2socks启动...";
+    if (!m_process->waitForFinished(m_startPauseMs) && m_process->state() != QProcess::NotRunning)
+        return true;
+    qWarning() << "[Tun2SocksManager] tun2socks启动后立即退出, 退出码:" << m_process->exitCode();
+    return false;
 }
 
 void Tun2SocksManager::stopProcess()
@@ -161,7 +208,7 @@ void Tun2SocksManager::stopProcess()
         return;
     qDebug() << "[Tun2SocksManager] 停止tun2socks进程";
     m_process->terminate();
-    if (!m_process->waitForFinished(kTerminateTimeoutMs)) {
+    if (!m_process->waitForFinished(m_terminateTimeoutMs)) {
         qWarning() << "[Tun2SocksManager] tun2socks进程未响应，强制终止";
         m_process->kill();
         m_process->waitForFinished(kKillTimeoutMs);
@@ -171,12 +218,12 @@ void Tun2SocksManager::stopProcess()
 
 QString Tun2SocksManager::detectInterface() const
 {
-    const QList<NetworkInterfaceFacts> interfaces = m_interfaceLister();
-    for (const NetworkInterfaceFacts &facts : interfaces) {
-        if (facts.loopback || !facts.up || facts.name.contains(QLatin1String("wintun"), Qt::CaseInsensitive))
+    const QList<NetworkInterfaceEntry> interfaces = m_interfaceLister();
+    for (const NetworkInterfaceEntry &entry : interfaces) {
+        if (entry.isLoopback || !entry.isUp || entry.name.contains(QLatin1String("wintun"), Qt::CaseInsensitive))
             continue;
-        qDebug() << "[Tun2SocksManager] 检测到网络接口:" << facts.name;
-        return facts.name;
+        qDebug() << "[Tun2SocksManager] 检测到网络接口:" << entry.name;
+        return entry.name;
     }
     qWarning() << "[Tun2SocksManager] 未找到合适的网络接口，使用默认值";
     return kFallbackInterface;
@@ -191,6 +238,7 @@ bool Tun2SocksManager::configureAddress()
         qWarning() << "[Tun2SocksManager] 配置wintun IP地址失败";
         return false;
     }
+    m_addressSet = true;
     qDebug() << "[Tun2SocksManager] wintun IP地址配置成功";
     return true;
 }
@@ -204,6 +252,7 @@ bool Tun2SocksManager::configureDns()
         qWarning() << "[Tun2SocksManager] 配置wintun DNS失败";
         return false;
     }
+    m_dnsSet = true;
     qDebug() << "[Tun2SocksManager] wintun DNS配置成功";
     return true;
 }
@@ -211,46 +260,67 @@ bool Tun2SocksManager::configureDns()
 bool Tun2SocksManager::addRoutes()
 {
     qDebug() << "[Tun2SocksManager] 添加路由规则 (共" << m_routes.size() << "条)";
-    int added = 0;
     for (const QString &route : std::as_const(m_routes)) {
-        if (runCommand(kNetsh, ipv4({QStringLiteral("add"), QStringLiteral("route"), route, kQuotedAdapter, kGateway,
-                                     QStringLiteral("metric=1")}))) {
+        if (runCommand(kNetsh, ipv4({QStringLiteral("add"), QStringLiteral("route"), route, kQuotedAdapter,
+                                     kGateway, QStringLiteral("metric=1")}))) {
             qDebug() << "[Tun2SocksManager] 添加路由:" << route << "✓";
-            ++added;
+            m_addedRoutes.append(route);
         } else {
             qWarning() << "[Tun2SocksManager] 添加路由失败:" << route;
         }
     }
-    qDebug() << "[Tun2SocksManager] 路由规则添加完成:" << added << "/" << m_routes.size();
-    return added == m_routes.size();
+    qDebug() << "[Tun2SocksManager] 路由规则添加完成:" << m_addedRoutes.size() << "/" << m_routes.size();
+    return m_addedRoutes.size() == m_routes.size();
 }
 
+// Only the routes this tunnel added: deleting one it never added would fail anyway.
 void Tun2SocksManager::removeRoutes()
 {
     qDebug() << "[Tun2SocksManager] 清除路由规则";
-    for (const QString &route : std::as_const(m_routes))
+    for (const QString &route : std::as_const(m_addedRoutes))
         runCommand(kNetsh, ipv4({QStringLiteral("delete"), QStringLiteral("route"), route, kQuotedAdapter}));
+    m_addedRoutes.clear();
     qDebug() << "[Tun2SocksManager] 路由规则已清除";
 }
 
 void Tun2SocksManager::restoreDhcp()
 {
     qDebug() << "[Tun2SocksManager] 清除wintun配置";
-    runCommand(kNetsh, ipv4({QStringLiteral("set"), QStringLiteral("dnsservers"), kAdapterName, QStringLiteral("dhcp")}));
-    runCommand(kNetsh, ipv4({QStringLiteral("set"), QStringLiteral("address"), kAdapterName,
-                             QStringLiteral("source=dhcp")}));
+    if (m_dnsSet)
+        runCommand(kNetsh, ipv4({QStringLiteral("set"), QStringLiteral("dnsservers"), kAdapterName,
+                                 QStringLiteral("dhcp")}));
+    if (m_addressSet)
+        runCommand(kNetsh, ipv4({QStringLiteral("set"), QStringLiteral("address"), kAdapterName,
+                                 QStringLiteral("source=dhcp")}));
+    m_dnsSet = false;
+    m_addressSet = false;
     qDebug() << "[Tun2SocksManager] wintun配置已清除";
 }
 
-bool Tun2SocksManager::runCommand(const QString &program, const QStringList &arguments)
+bool Tun2SocksManager::hasAdapterSettings() const
+{
+    return m_addressSet || m_dnsSet || !m_addedRoutes.isEmpty();
+}
+
+void Tun2SocksManager::clearAdapterSettings()
+{
+    if (!m_addedRoutes.isEmpty())
+        removeRoutes();
+    if (m_addressSet || m_dnsSet)
+        restoreDhcp();
+}
+
+bool Tun2SocksManager::runCommand(const QString &program, const QStringList &arguments) const
 {
     QProcess process;
     process.start(Platform::commandProgram(program), arguments, QIODevice::ReadWrite);
-    if (!process.waitForFinished(kCommandTimeoutMs)) {
+    if (!process.waitForFinished(m_commandTimeoutMs)) {
         qWarning() << "[Tun2SocksManager] 命令执行超时:" << program;
         // The call's process must not outlive the call.
-        process.kill();
-        process.waitForFinished();
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
         return false;
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
@@ -274,22 +344,14 @@ void Tun2SocksManager::onTun2SocksFinished(int exitCode, QProcess::ExitStatus ex
              << (crashed ? "崩溃" : "正常");
     m_running = false;
     if (crashed)
-        emit error(QStringLiteral("tun2socks进程崩溃"));
+        emit error(kCrashedText);
     emit stopped();
 }
 
 void Tun2SocksManager::onTun2SocksError(QProcess::ProcessError processError)
 {
-    QString text;
-    switch (processError) {
-    case QProcess::FailedToStart: text = QStringLiteral("tun2socks启动失败，请检查文件是否存在"); break;
-    case QProcess::Crashed: text = QStringLiteral("tun2socks进程崩溃"); break;
-    case QProcess::Timedout: text = QStringLiteral("tun2socks进程超时"); break;
-    case QProcess::ReadError: text = QStringLiteral("tun2socks进程读取错误"); break;
-    case QProcess::WriteError: text = QStringLiteral("tun2socks进程写入错误"); break;
-    default: text = QStringLiteral("tun2socks未知错误"); break;
-    }
-    qWarning() << "[Tun2SocksManager]" << text;
+    const QString text = processErrorText(processError);
+    qWarning().noquote() << "[Tun2SocksManager]" << text;
     emit error(text);
 }
 

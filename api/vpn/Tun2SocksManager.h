@@ -1,22 +1,27 @@
 #pragma once
 
-#include "api/vpn/NetworkInterfaceFacts.h"
+#include "api/vpn/NetworkInterfaceEntry.h"
 
+#include <QList>
 #include <QObject>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace Norvane::Api::Vpn {
 
-// Routes the machine's IPv4 traffic into the local proxy through the tunnel program's virtual
-// adapter: runs the program, gives the adapter its address, DNS server and routes, and takes
-// all of it back on stop.
+// The TUN mode: runs the tunnel program, which creates the "wintun" adapter and forwards what
+// reaches it to the local proxy core, then gives the adapter its address and DNS server and
+// routes all IPv4 traffic through it with netsh. Stopping takes all of that back.
 class Tun2SocksManager : public QObject
 {
     Q_OBJECT
 
 public:
+    using InterfaceLister = std::function<QList<NetworkInterfaceEntry>()>;
+
     static constexpr int kStartPauseMs = 2000;
     static constexpr int kStartTimeoutMs = 5000;
     static constexpr int kCommandTimeoutMs = 10000;
@@ -29,13 +34,16 @@ public:
     bool start(const QString &proxyUrl);
     void stop();
 
-    QStringList routes() const { return m_routes; }
     QString resourcePath() const { return m_resourcePath; }
     void setResourcePath(const QString &path);
-    // Tests shorten the pause that lets the program create its adapter.
+    void setInterfaceLister(InterfaceLister lister);
+    // Tests shorten the waits; values of 0 or less are refused.
     int startPause() const { return m_startPauseMs; }
     void setStartPause(int milliseconds);
-    void setInterfaceLister(NetworkInterfaceLister lister);
+    int commandTimeout() const { return m_commandTimeoutMs; }
+    void setCommandTimeout(int milliseconds);
+    int terminateTimeout() const { return m_terminateTimeoutMs; }
+    void setTerminateTimeout(int milliseconds);
 
 signals:
     void started();
@@ -46,12 +54,13 @@ signals:
 private slots:
     void onTun2SocksStarted();
     void onTun2SocksFinished(int exitCode, QProcess::ExitStatus exitStatus);
-    void onTun2SocksError(QProcess::ProcessError processError);
+    void onTun2SocksError(QProcess::ProcessError error);
     void onTun2SocksStdout();
     void onTun2SocksStderr();
 
 private:
     bool startProcess(const QString &proxyUrl);
+    bool outlivesStartPause();
     void stopProcess();
     QString detectInterface() const;
     bool configureAddress();
@@ -59,18 +68,23 @@ private:
     bool addRoutes();
     void removeRoutes();
     void restoreDhcp();
-    void undoNetworkSettings();
-    bool failStart(const QString &message);
-    bool runCommand(const QString &program, const QStringList &arguments);
+    bool hasAdapterSettings() const;
+    void clearAdapterSettings();
+    void failStart(const QString &message);
+    bool runCommand(const QString &program, const QStringList &arguments) const;
 
     QProcess *m_process;
     QString m_resourcePath;
     bool m_running = false;
-    // Set once the first adapter command ran, so that every way out takes the settings back.
-    bool m_networkTouched = false;
     QStringList m_routes;
+    // What the adapter carries from a start, so that whatever ends the tunnel takes back exactly that.
+    bool m_addressSet = false;
+    bool m_dnsSet = false;
+    QStringList m_addedRoutes;
+    InterfaceLister m_interfaceLister;
     int m_startPauseMs = kStartPauseMs;
-    NetworkInterfaceLister m_interfaceLister;
+    int m_commandTimeoutMs = kCommandTimeoutMs;
+    int m_terminateTimeoutMs = kTerminateTimeoutMs;
 };
 
 } // namespace Norvane::Api::Vpn
