@@ -7,14 +7,14 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QLockFile>
 #include <QSaveFile>
+
+#include <sys/file.h>
 
 namespace Norvane::Platform::Commands {
 
 namespace {
 
-constexpr int kLockWaitMs = 5000;
 constexpr double kDwordMax = 4294967295.0;
 
 bool isDword(const QJsonValue &value)
@@ -123,9 +123,11 @@ bool EmulatedState::open(QString *error)
         *error = QStringLiteral("cannot create the folder of the platform state %1").arg(m_path);
         return false;
     }
-    m_lock = std::make_unique<QLockFile>(m_path + QStringLiteral(".lock"));
-    if (!m_lock->tryLock(kLockWaitMs)) {
-        *error = QStringLiteral("the platform state %1 is locked by another call").arg(m_path);
+    // The kernel queues the waiting calls and drops the lock of a call that dies, so many
+    // calls at once all get their turn, however busy the machine is.
+    m_lock = std::make_unique<QFile>(m_path + QStringLiteral(".lock"));
+    if (!m_lock->open(QIODevice::ReadWrite) || ::flock(m_lock->handle(), LOCK_EX) != 0) {
+        *error = QStringLiteral("cannot lock the platform state %1: %2").arg(m_path, m_lock->errorString());
         return false;
     }
 

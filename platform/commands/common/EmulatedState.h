@@ -6,7 +6,7 @@
 
 #include <memory>
 
-class QLockFile;
+class QFile;
 
 namespace Norvane::Platform::Commands {
 
@@ -39,7 +39,7 @@ public:
 
 private:
     QString m_path;
-    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<QFile> m_lock;
     QJsonObject m_root;
 };
 
