@@ -1,10 +1,9 @@
 #include "api/vpn/SystemProxyManager.h"
 
+#include "api/vpn/PlatformCommandResult.h"
 #include "api/vpn/SystemProxyBackup.h"
-#include "process/PlatformCommand.h"
 
 #include <QDebug>
-#include <QProcess>
 #include <QUrl>
 
 namespace Norvane::Api::Vpn {
@@ -19,34 +18,6 @@ const QString kDword = QStringLiteral("REG_DWORD");
 const QString kSz = QStringLiteral("REG_SZ");
 
 int commandTimeoutMs = SystemProxyManager::kDefaultCommandTimeoutMs;
-
-struct CommandResult
-{
-    bool finished = false;
-    bool succeeded = false;
-    int exitCode = -1;
-    QByteArray standardOutput;
-    QByteArray standardError;
-};
-
-CommandResult execute(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(Platform::commandProgram(program), arguments, QIODevice::ReadWrite);
-    CommandResult result;
-    result.finished = process.waitForFinished(commandTimeoutMs);
-    if (!result.finished) {
-        // A command that hangs must not outlive the call.
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.exitCode = process.exitCode();
-    result.succeeded = process.exitStatus() == QProcess::NormalExit && result.exitCode == 0;
-    result.standardOutput = process.readAllStandardOutput();
-    result.standardError = process.readAllStandardError();
-    return result;
-}
 
 QString described(const std::optional<RegistryValue> &value)
 {
@@ -67,7 +38,7 @@ void SystemProxyManager::setCommandTimeout(int milliseconds)
 
 bool SystemProxyManager::runCommand(const QString &program, const QStringList &arguments)
 {
-    const CommandResult result = execute(program, arguments);
+    const PlatformCommandResult result = PlatformCommandResult::run(program, arguments, commandTimeoutMs);
     if (!result.finished) {
         qWarning() << "[SystemProxyManager] 命令执行超时:" << program;
         return false;
@@ -90,8 +61,8 @@ bool SystemProxyManager::setRegistryValue(const QString &key, const QString &nam
 
 std::optional<RegistryValue> SystemProxyManager::queryRegistryValue(const QString &key, const QString &name)
 {
-    const CommandResult result =
-        execute(QStringLiteral("reg"), {QStringLiteral("query"), key, QStringLiteral("/v"), name});
+    const PlatformCommandResult result = PlatformCommandResult::run(
+        QStringLiteral("reg"), {QStringLiteral("query"), key, QStringLiteral("/v"), name}, commandTimeoutMs);
     if (!result.finished) {
         qWarning() << "[SystemProxyManager] 命令执行超时:" << QStringLiteral("reg");
         return std::nullopt;

@@ -1,6 +1,6 @@
 #include "api/vpn/Tun2SocksManager.h"
 
-#include "process/PlatformCommand.h"
+#include "api/vpn/PlatformCommandResult.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -312,20 +312,14 @@ void Tun2SocksManager::clearAdapterSettings()
 
 bool Tun2SocksManager::runCommand(const QString &program, const QStringList &arguments) const
 {
-    QProcess process;
-    process.start(Platform::commandProgram(program), arguments, QIODevice::ReadWrite);
-    if (!process.waitForFinished(m_commandTimeoutMs)) {
+    const PlatformCommandResult result = PlatformCommandResult::run(program, arguments, m_commandTimeoutMs);
+    if (!result.finished) {
         qWarning() << "[Tun2SocksManager] 命令执行超时:" << program;
-        // The call's process must not outlive the call.
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished();
-        }
         return false;
     }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        qWarning() << "[Tun2SocksManager] 命令执行失败, 退出码:" << process.exitCode();
-        qWarning() << "[Tun2SocksManager] 错误输出:" << QString::fromLocal8Bit(process.readAllStandardError());
+    if (!result.succeeded) {
+        qWarning() << "[Tun2SocksManager] 命令执行失败, 退出码:" << result.exitCode;
+        qWarning() << "[Tun2SocksManager] 错误输出:" << QString::fromLocal8Bit(result.standardError);
         return false;
     }
     return true;
