@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs and builds like the test command, then runs the client window against the local back
+# end and a local vmess server that the seed's servers point at. Closing the window stops both.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+bin=$root/build/bin
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  cat >&2 <<'TEXT'
+There is no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set).
+Run it on a virtual display instead:
+    apt-get install -y xvfb && xvfb-run -s "-screen 0 1280x1024x24" scripts/run-client.sh
+TEXT
+  exit 1
+fi
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+v2ray -config "$root/scripts/vmess-server.json" > "$work/vmess-server.log" 2>&1 &
+pids+=($!)
+
+"$bin/norvane-local-backend" --port 0 > "$work/backend.out" 2> "$work/backend.log" &
+pids+=($!)
+url=""
+for _ in $(seq 1 50); do
+  url=$(sed -n 's/^norvane-local-backend listening on //p' "$work/backend.out")
+  [ -n "$url" ] && break
+  sleep 0.1
+done
+if [ -z "$url" ]; then
+  echo "The local back end did not start:" >&2
+  cat "$work/backend.log" >&2
+  exit 1
+fi
+
+echo "Local back end: $url"
+echo "Sign in with demo@norvane.local / demo1234 (free, with trial time) or vip@norvane.local / vip12345 (VIP)."
+NORVANE_API_BASE_URL=$url "$bin/norvane"
