@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Runs the client on a virtual display against the local back end and saves screenshots as PNG
+# files: the splash screen, then the home page once the splash has gone. A Chinese font is
+# installed as well, since a bare machine has none to draw the texts with.
+# Usage: scripts/screenshots.sh [output-dir]   (default: screenshots)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=$(realpath -m "${1:-$root/screenshots}")
+
+packages=(xvfb x11-apps netpbm fonts-wqy-microhei)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
+fi
+"$root/scripts/setup.sh"
+bin=$root/build/bin
+mkdir -p "$out"
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+pids+=($!)
+
+"$bin/norvane-local-backend" --port 0 > "$work/backend.out" 2> "$work/backend.log" &
+pids+=($!)
+url=""
+for _ in $(seq 1 50); do
+  url=$(sed -n 's/^norvane-local-backend listening on //p' "$work/backend.out")
+  [ -n "$url" ] && break
+  sleep 0.1
+done
+[ -n "$url" ] || { echo "The local back end did not start:" >&2; cat "$work/backend.log" >&2; exit 1; }
+
+# The client keeps its settings in a home of its own, so every run starts signed out.
+HOME="$work/home" DISPLAY=$display NORVANE_API_BASE_URL=$url "$bin/norvane" > "$work/client.log" 2>&1 &
+pids+=($!)
+
+shoot() {
+  xwd -display "$display" -root -silent | xwdtopnm 2>/dev/null | pnmtopng > "$out/$1.png"
+  echo "saved $out/$1.png"
+}
+sleep 1.5
+shoot splash
+sleep 3
+shoot home
