@@ -16,31 +16,12 @@ TEXT
   exit 1
 fi
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$root/scripts/lib/local-services.sh"
 
 v2ray -config "$root/scripts/vmess-server.json" > "$work/vmess-server.log" 2>&1 &
 pids+=($!)
 
-"$bin/norvane-local-backend" --port 0 > "$work/backend.out" 2> "$work/backend.log" &
-pids+=($!)
-url=""
-for _ in $(seq 1 50); do
-  url=$(sed -n 's/^norvane-local-backend listening on //p' "$work/backend.out")
-  [ -n "$url" ] && break
-  sleep 0.1
-done
-if [ -z "$url" ]; then
-  echo "The local back end did not start:" >&2
-  cat "$work/backend.log" >&2
-  exit 1
-fi
+start_backend
 
 echo "Local back end: $url"
 echo "Sign in with demo@norvane.local / demo1234 (free, with trial time) or vip@norvane.local / vip12345 (VIP)."

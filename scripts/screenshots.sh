@@ -22,28 +22,13 @@ fi
 bin=$root/build/bin
 mkdir -p "$out"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$root/scripts/lib/local-services.sh"
 
 display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
 pids+=($!)
 
-"$bin/norvane-local-backend" --port 0 > "$work/backend.out" 2> "$work/backend.log" &
-pids+=($!)
-url=""
-for _ in $(seq 1 50); do
-  url=$(sed -n 's/^norvane-local-backend listening on //p' "$work/backend.out")
-  [ -n "$url" ] && break
-  sleep 0.1
-done
-[ -n "$url" ] || { echo "The local back end did not start:" >&2; cat "$work/backend.log" >&2; exit 1; }
+start_backend
 
 # The client keeps its settings in a home of its own, so every run starts signed out.
 HOME="$work/home" DISPLAY=$display NORVANE_API_BASE_URL=$url "$bin/norvane" > "$work/client.log" 2>&1 &
