@@ -2,39 +2,135 @@
 #include "support/TestEnvironment.h"
 
 #include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
-// The real client program, started the way a user starts it.
+namespace {
+
+const QString kFirstUrl = QStringLiteral("QUrl(\"qrc:/qt/qml/UntitledProject1Content/App.qml\")");
+const QString kFallbackUrl = QStringLiteral("QUrl(\"qrc:/UntitledProject1Content/App.qml\")");
+const QString kStarted = QStringLiteral("应用程序启动成功！");
+
+} // namespace
+
+// The real client program, started the way a user starts it, and its start-up built with
+// other resources.
 class TestStartup : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { TestEnvironment::isolate(); }
+    void initTestCase();
     void loadsTheWindowFromTheFirstUrl();
+    void fallsBackToTheSecondUrl();
+    void endsWithoutAWindowWhenBothUrlsFail();
+
+private:
+    void start(QProcess &program, const QString &name);
+    static QString waitForLine(QProcess &program, const QString &line);
+
+    QTemporaryDir m_data;
 };
+
+void TestStartup::initTestCase()
+{
+    TestEnvironment::isolate();
+    QVERIFY(m_data.isValid());
+}
+
+void TestStartup::start(QProcess &program, const QString &name)
+{
+    QProcessEnvironment environment = TestEnvironment::childEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_data.path());
+    environment.insert(QStringLiteral("NORVANE_API_BASE_URL"), refusedBaseUrl());
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::MergedChannels);
+    program.start(TestEnvironment::helperPath(name), {});
+}
+
+// Everything the program printed until the line appeared, or until it ended or 20 s passed.
+QString TestStartup::waitForLine(QProcess &program, const QString &line)
+{
+    QString output;
+    static_cast<void>(QTest::qWaitFor(
+        [&]() {
+            output += QString::fromUtf8(program.readAll());
+            return output.contains(line) || program.state() == QProcess::NotRunning;
+        },
+        20000));
+    return output + QString::fromUtf8(program.readAll());
+}
 
 void TestStartup::loadsTheWindowFromTheFirstUrl()
 {
     QProcess client;
-    QProcessEnvironment environment = TestEnvironment::childEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("NORVANE_API_BASE_URL"), refusedBaseUrl());
-    client.setProcessEnvironment(environment);
-    client.setProcessChannelMode(QProcess::MergedChannels);
-    client.start(TestEnvironment::helperPath(QStringLiteral("norvane")), {});
+    start(client, QStringLiteral("norvane"));
     QVERIFY(client.waitForStarted());
 
-    QString output;
-    QTRY_VERIFY_WITH_TIMEOUT((output += QString::fromUtf8(client.readAll()),
-                              output.contains(QStringLiteral("应用程序启动成功！"))),
-                             20000);
-    QVERIFY(output.contains(QStringLiteral("尝试加载URL: QUrl(\"qrc:/qt/qml/UntitledProject1Content/App.qml\")")));
+    const QString output = waitForLine(client, kStarted);
+    QVERIFY2(output.contains(kStarted), qPrintable(output));
+    QVERIFY(output.contains(QStringLiteral("尝试加载URL: ") + kFirstUrl));
     QVERIFY(!output.contains(QStringLiteral("第一种方式失败")));
     QCOMPARE(client.state(), QProcess::Running);
 
     client.terminate();
     QVERIFY(client.waitForFinished(10000));
+}
+
+void TestStartup::fallsBackToTheSecondUrl()
+{
+    // A login stored by an earlier run: the window's first binding must already see it.
+    {
+        QSettings settings(m_data.filePath(QStringLiteral("norvane_startup_fallback/norvane_settings.ini")),
+                           QSettings::IniFormat);
+        settings.setValue(QStringLiteral("auth_token"), QStringLiteral("stored-token"));
+        settings.setValue(QStringLiteral("user_info"), QStringLiteral(R"({"id":7,"email":"stored@norvane.local"})"));
+    }
+
+    QProcess client;
+    start(client, QStringLiteral("norvane_startup_fallback"));
+    QVERIFY(client.waitForStarted());
+
+    // The first load's failure is reported from the event loop, after the start.
+    const QString output = waitForLine(client, QStringLiteral("尝试备用路径..."));
+    QCOMPARE(client.state(), QProcess::Running);
+    const QStringList expectedInOrder{
+        QStringLiteral("尝试加载URL: ") + kFirstUrl,
+        QStringLiteral("第一种方式失败，尝试直接路径..."),
+        QStringLiteral("尝试加载URL: ") + kFallbackUrl,
+        QStringLiteral("API.isLoggedIn at creation: true"),
+        kStarted,
+        QStringLiteral("加载失败: ") + kFirstUrl,
+        QStringLiteral("尝试备用路径..."),
+    };
+    qsizetype from = 0;
+    for (const QString &line : expectedInOrder) {
+        const qsizetype at = output.indexOf(line, from);
+        QVERIFY2(at >= 0, qPrintable(QStringLiteral("missing or out of order: %1\n%2").arg(line, output)));
+        from = at + line.size();
+    }
+
+    client.terminate();
+    QVERIFY(client.waitForFinished(10000));
+}
+
+void TestStartup::endsWithoutAWindowWhenBothUrlsFail()
+{
+    QProcess client;
+    start(client, QStringLiteral("norvane_startup_windowless"));
+    QVERIFY(client.waitForStarted());
+    QVERIFY(client.waitForFinished(20000));
+
+    const QString output = QString::fromUtf8(client.readAll());
+    QCOMPARE(client.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(client.exitCode(), 255); // -1 as a process status
+    QVERIFY2(output.contains(QStringLiteral("所有加载方式都失败了")), qPrintable(output));
+    QVERIFY(output.contains(QStringLiteral("尝试加载URL: ") + kFallbackUrl));
+    // The queued failure report never runs: the event loop was not entered.
+    QVERIFY(!output.contains(QStringLiteral("加载失败:")));
+    QVERIFY(!output.contains(kStarted));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)
