@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the client on a virtual display against the local back end and saves screenshots as PNG
-# files: the splash screen, then the home page once the splash has gone. A Chinese font is
-# installed as well, since a bare machine has none to draw the texts with.
+# files: the splash screen, then the home page once the splash has gone, then the window with
+# the warning of a forced disconnect. A Chinese font is installed as well, since a bare machine
+# has none to draw the texts with.
 # Usage: scripts/screenshots.sh [output-dir]   (default: screenshots)
 set -euo pipefail
 
@@ -42,3 +43,14 @@ sleep 1.5
 shoot splash
 sleep 3
 shoot home
+
+# A forced disconnect needs a connection that the back end then ends. The window's end-to-end
+# test brings that about with the client's own bridge, services and proxy core against an
+# in-process back end, and saves the window once the warning is open.
+if ! HOME="$work/home" QT_QPA_PLATFORM=offscreen NORVANE_SCREENSHOT_DIR=$out \
+    "$bin/tst_windowendtoend" > "$work/window.log" 2>&1; then
+  echo "The window's end-to-end run failed:" >&2
+  cat "$work/window.log" >&2
+  exit 1
+fi
+echo "saved $out/forced-disconnect.png"

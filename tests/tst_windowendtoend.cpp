@@ -1,0 +1,177 @@
+#include "api/bridge/QmlApiAdapter.h"
+#include "api/network/HttpClient.h"
+#include "api/services/ApiManager.h"
+#include "api/services/HeartbeatService.h"
+#include "api/services/ServerService.h"
+#include "api/services/VpnConnectionService.h"
+#include "api/vpn/SystemProxyBackup.h"
+#include "api/vpn/V2RayCore.h"
+#include "localbackend/ApiRoutes.h"
+#include "localbackend/LocalBackendServer.h"
+#include "support/LocalPort.h"
+#include "support/Outcome.h"
+#include "support/StandInMachine.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQmlExpression>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace Norvane::Api;
+using Norvane::LocalBackend::ApiRoutes;
+using Norvane::LocalBackend::DeviceStatus;
+using Norvane::LocalBackend::LocalBackendServer;
+using Services::VpnConnectionService;
+
+namespace {
+
+const QString kDemoEmail = QStringLiteral("demo@norvane.local");
+const QString kDemoPassword = QStringLiteral("demo1234");
+const QString kKickedText = QStringLiteral("您的账号在其他设备登录，已被强制下线");
+
+} // namespace
+
+// The client's window as the program loads it, with the real bridge and services, against the
+// local back end and the real proxy-core stand-in. With NORVANE_SCREENSHOT_DIR set, the window
+// with the forced-disconnect warning is saved there as forced-disconnect.png.
+class WindowEndToEndTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void splashThenHome();
+    void forcedDisconnectShowsTheWarningAndSignsOut();
+
+private:
+    QVariant evaluate(const QString &expression);
+    QString firstServerLink();
+
+    QTemporaryDir m_tmp;
+    std::unique_ptr<StandInMachine> m_machine;
+    std::unique_ptr<LocalBackendServer> m_backend;
+    std::unique_ptr<ApiRoutes> m_routes;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    QmlApiAdapter *m_api = nullptr;
+    QQuickWindow *m_window = nullptr;
+};
+
+void WindowEndToEndTest::initTestCase()
+{
+    TestEnvironment::isolate();
+    QVERIFY(m_tmp.isValid());
+    qputenv("TMPDIR", m_tmp.path().toLocal8Bit());
+    QVERIFY2(LocalPort::isFree(10315) && LocalPort::isFree(16450),
+             "ports 10315 and 16450 of 127.0.0.1 are taken by another program");
+    m_machine = std::make_unique<StandInMachine>();
+    if (Vpn::SystemProxyBackup::isActive())
+        Vpn::SystemProxyBackup::release();
+
+    m_backend = std::make_unique<LocalBackendServer>();
+    m_routes = std::make_unique<ApiRoutes>(*m_backend);
+    QVERIFY(m_backend->listen());
+    Network::HttpClient::instance()->setBaseUrl(m_backend->baseUrl().toString());
+    ApiManager::instance()->initialize([](bool) {});
+    VpnConnectionService::instance()->proxyCore()->setConnectDelay(500);
+    Services::HeartbeatService::instance()->setDefaultIntervalMs(200);
+
+    // Put together as the program's start-up does.
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+    m_engine = std::make_unique<QQmlApplicationEngine>();
+    m_api = new QmlApiAdapter(this);
+    m_engine->rootContext()->setContextProperty(QStringLiteral("API"), m_api);
+    m_engine->addImportPath(QStringLiteral(":/qt/qml"));
+    m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/UntitledProject1Content/App.qml")));
+    QCOMPARE(m_engine->rootObjects().size(), 1);
+    m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
+    QVERIFY(m_window);
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+}
+
+void WindowEndToEndTest::cleanupTestCase()
+{
+    VpnConnectionService::instance()->disconnect();
+    m_engine.reset();
+    delete m_api;
+}
+
+// Evaluated in the window's own scope, where its ids (stackView, messageDialog) are known.
+QVariant WindowEndToEndTest::evaluate(const QString &expression)
+{
+    QQmlExpression qml(qmlContext(m_window), m_window, expression);
+    const QVariant value = qml.evaluate();
+    if (qml.hasError())
+        qWarning().noquote() << qml.error().toString();
+    return value;
+}
+
+QString WindowEndToEndTest::firstServerLink()
+{
+    Outcome<QList<Models::Server>> servers;
+    Services::ServerService::instance()->getAllServers(servers.callback());
+    if (!servers.wait() || !servers.success || servers.result.isEmpty())
+        return {};
+    return servers.result.first().vmessLink;
+}
+
+void WindowEndToEndTest::splashThenHome()
+{
+    QCOMPARE(m_window->width(), 430);
+    QCOMPARE(m_window->height(), 880);
+    QVERIFY(evaluate(QStringLiteral("stackView.currentItem instanceof SplashScreen")).toBool());
+    // The window asked for the system configuration and took the application name from it.
+    QTRY_COMPARE(m_window->title(), QStringLiteral("Norvane加速器"));
+    QTRY_VERIFY_WITH_TIMEOUT(evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool(), 5000);
+}
+
+void WindowEndToEndTest::forcedDisconnectShowsTheWarningAndSignsOut()
+{
+    QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);
+    m_api->login(kDemoEmail, kDemoPassword);
+    QVERIFY(signedIn.wait(5000));
+    const QString link = firstServerLink();
+    QVERIFY(!link.isEmpty());
+
+    QSignalSpy connected(m_api, &QmlApiAdapter::vpnConnected);
+    QVERIFY(m_api->connectVpn(1, link, false));
+    QVERIFY(connected.wait(10000));
+    QVERIFY(!evaluate(QStringLiteral("messageDialog.visible")).toBool());
+
+    // The back end orders once: the farewell beat's answer no longer carries the order.
+    QObject::connect(m_api, &QmlApiAdapter::vpnForceDisconnected, this,
+                     [this]() { m_routes->setDeviceStatus(DeviceStatus()); });
+    QSignalSpy signedOut(m_api, &QmlApiAdapter::loginStateChanged);
+    m_routes->setDeviceStatus({QStringLiteral("active"), true, kKickedText});
+
+    QTRY_VERIFY_WITH_TIMEOUT(evaluate(QStringLiteral("messageDialog.opened")).toBool(), 5000);
+    QCOMPARE(evaluate(QStringLiteral("messageDialog.titleText")).toString(), QStringLiteral("警告"));
+    QCOMPARE(evaluate(QStringLiteral("messageDialog.messageText")).toString(), kKickedText);
+    QCOMPARE(VpnConnectionService::instance()->state(), VpnConnectionService::Disconnected);
+    QVERIFY(evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool());
+
+    const QString shots = qEnvironmentVariable("NORVANE_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        QVERIFY(QDir().mkpath(shots));
+        const QString path = QDir(shots).filePath(QStringLiteral("forced-disconnect.png"));
+        QVERIFY2(m_window->grabWindow().save(path), qPrintable(path));
+        qInfo().noquote() << "saved" << path;
+    }
+
+    // The text says the account was taken over elsewhere: the client signs out a second later.
+    QTRY_VERIFY_WITH_TIMEOUT(signedOut.contains(QVariantList{false}), 3000);
+    QVERIFY(!m_api->isLoggedIn());
+    QVERIFY(evaluate(QStringLiteral("messageDialog.opened")).toBool());
+}
+
+QTEST_MAIN(WindowEndToEndTest)
+#include "tst_windowendtoend.moc"
