@@ -35,6 +35,7 @@ namespace {
 
 const QString kDemoEmail = QStringLiteral("demo@norvane.local");
 const QString kDemoPassword = QStringLiteral("demo1234");
+const QString kAppName = QStringLiteral("Norvane本地加速器");
 const QString kKickedText = QStringLiteral("您的账号在其他设备登录，已被强制下线");
 
 } // namespace
@@ -79,6 +80,7 @@ void WindowEndToEndTest::initTestCase()
 
     m_backend = std::make_unique<LocalBackendServer>();
     m_routes = std::make_unique<ApiRoutes>(*m_backend);
+    QVERIFY(m_routes->setConfigValue(QStringLiteral("app_name"), kAppName));
     QVERIFY(m_backend->listen());
     Network::HttpClient::instance()->setBaseUrl(m_backend->baseUrl().toString());
     ApiManager::instance()->initialize([](bool) {});
@@ -130,7 +132,7 @@ void WindowEndToEndTest::splashThenHome()
     QCOMPARE(m_window->height(), 880);
     QVERIFY(evaluate(QStringLiteral("stackView.currentItem instanceof SplashScreen")).toBool());
     // The window asked for the system configuration and took the application name from it.
-    QTRY_COMPARE(m_window->title(), QStringLiteral("Norvane加速器"));
+    QTRY_COMPARE(m_window->title(), kAppName);
     QTRY_VERIFY_WITH_TIMEOUT(evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool(), 5000);
 }
 
