@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QSignalSpy>
+#include <QProcess>
 #include <QSslConfiguration>
 #include <QTest>
 
@@ -70,6 +71,7 @@ private slots:
     void wrongSignatureIsAFailure();
     void secretsAreMaskedInLogs();
     void httpsNeedsTrustedCertificate();
+    void networkWorkEndsWithTheApplication();
 
 private:
     LocalBackendServer *m_server = nullptr;
@@ -572,6 +574,27 @@ void HttpClientTest::httpsNeedsTrustedCertificate()
     QVERIFY2(trusted.isSuccess(), qPrintable(trusted.errorMessage()));
     QCOMPARE(trusted.statusCode, 200);
     QCOMPARE(trusted.json.value("success").toBool(), true);
+}
+
+// The client is a process-wide singleton that outlives the application object; a request still
+// on its way then must neither crash the exit nor be sent once the application is gone.
+void HttpClientTest::networkWorkEndsWithTheApplication()
+{
+    Fault fault;
+    fault.noAnswer = true;
+    m_server->setFault("GET", "/api/v1/echo", fault);
+
+    QProcess probe;
+    probe.setProcessEnvironment(TestEnvironment::childEnvironment());
+    probe.start(TestEnvironment::helperPath(QStringLiteral("norvane_exit_probe")), {m_baseUrl});
+    QVERIFY(probe.waitForStarted());
+    QVERIFY(QTest::qWaitFor([&]() { return probe.state() == QProcess::NotRunning; }, 10000));
+    const QString log = QString::fromUtf8(probe.readAllStandardError());
+    QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(probe.exitCode(), 0);
+    QCOMPARE(m_server->requests("GET", "/api/v1/echo").size(), 1);
+    QVERIFY2(log.contains(QStringLiteral("[HttpClient] 应用程序已结束, 请求未发送: \"%1echo\"").arg(m_baseUrl)),
+             qPrintable(log));
 }
 
 QTEST_GUILESS_MAIN(HttpClientTest)

@@ -697,11 +697,14 @@ void VpnConnectionServiceTest::connectWhileConnectedTearsDownFirst()
 
     QCOMPARE(service()->connect(5, kLink), stillAllowed);
     QVERIFY(!coreAlive(firstPid));
-    QTRY_COMPARE(beatStatuses(), (QStringList{"connected", "disconnected"}));
+    // On a busy machine the new connection may beat before the farewell beat is seen here.
+    QTRY_VERIFY(beatStatuses().size() >= 2);
+    QCOMPARE(beatStatuses().mid(0, 2), (QStringList{"connected", "disconnected"}));
     if (!stillAllowed) {
         const QString text = service()->getFailureReasonText(VpnConnectionService::AccountSuspended);
         QCOMPARE(since(mark), kDisconnectSequence + QStringList({"failed:7:" + text, "denied:7:" + text}));
         QVERIFY(coreRuns().isEmpty());
+        QCOMPARE(beatStatuses(), (QStringList{"connected", "disconnected"}));
         QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(0));
         return;
     }

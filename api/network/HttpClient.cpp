@@ -6,6 +6,7 @@
 #include <QDebug>
 #include <QJsonDocument>
 #include <QMetaEnum>
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QUrlQuery>
@@ -45,6 +46,16 @@ HttpClient::HttpClient()
     : m_networkManager(new QNetworkAccessManager(this))
     , m_baseUrl(defaultBaseUrl())
 {
+    // The client outlives the application object, but the network manager's worker thread must
+    // end while the application still exists: ended later, it delivers events to no application.
+    qAddPostRoutine(&HttpClient::releaseNetworkManager);
+}
+
+void HttpClient::releaseNetworkManager()
+{
+    HttpClient *client = instance();
+    delete client->m_networkManager;
+    client->m_networkManager = nullptr;
 }
 
 void HttpClient::get(const QString &endpoint, Callback callback, const QueryItems &query)
@@ -116,6 +127,13 @@ QNetworkRequest HttpClient::createRequest(const QUrl &url, bool withAuth) const
     return request;
 }
 
+QNetworkAccessManager *HttpClient::liveNetworkManager(const QUrl &url) const
+{
+    if (!m_networkManager)
+        qWarning() << "[HttpClient] 应用程序已结束, 请求未发送:" << url.toString();
+    return m_networkManager;
+}
+
 void HttpClient::sendGet(const QString &endpoint, const QueryItems &query, bool withAuth,
                          Callback callback)
 {
@@ -123,7 +141,8 @@ void HttpClient::sendGet(const QString &endpoint, const QueryItems &query, bool 
     const QNetworkRequest request = createRequest(url, withAuth);
     qDebug() << (withAuth ? "[HttpClient] GET请求:" : "[HttpClient] GET请求(无认证):")
              << url.toString();
-    handleReply(m_networkManager->get(request), std::move(callback));
+    if (QNetworkAccessManager *manager = liveNetworkManager(url))
+        handleReply(manager->get(request), std::move(callback));
 }
 
 void HttpClient::sendPost(const QString &endpoint, const QJsonObject &body, bool withAuth,
@@ -137,7 +156,8 @@ void HttpClient::sendPost(const QString &endpoint, const QJsonObject &body, bool
     // Unauthenticated posts carry the password, so their body is never logged.
     if (withAuth)
         qDebug() << "[HttpClient] 请求体:" << LogMasker::maskSecrets(data);
-    handleReply(m_networkManager->post(request, data), std::move(callback));
+    if (QNetworkAccessManager *manager = liveNetworkManager(url))
+        handleReply(manager->post(request, data), std::move(callback));
 }
 
 void HttpClient::handleReply(QNetworkReply *reply, Callback callback)

@@ -52,6 +52,7 @@ signals:
 
 private:
     HttpClient();
+    static void releaseNetworkManager();
 
     struct DecodedBody
     {
@@ -61,6 +62,8 @@ private:
 
     QUrl buildUrl(const QString &endpoint, const QueryItems &query) const;
     QNetworkRequest createRequest(const QUrl &url, bool withAuth) const;
+    // Null once the application has ended: the request is then dropped with a warning.
+    QNetworkAccessManager *liveNetworkManager(const QUrl &url) const;
     void sendGet(const QString &endpoint, const QueryItems &query, bool withAuth, Callback callback);
     void sendPost(const QString &endpoint, const QJsonObject &body, bool withAuth, Callback callback);
     void handleReply(QNetworkReply *reply, Callback callback);
