@@ -12,6 +12,8 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 There is no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set).
 Run it on a virtual display instead:
     apt-get install -y xvfb && xvfb-run -s "-screen 0 1280x1024x24" scripts/run-client.sh
+or save screenshots of the window (splash, home, a forced disconnect) as PNG files:
+    scripts/screenshots.sh [folder]
 TEXT
   exit 1
 fi
