@@ -1,9 +1,7 @@
-#include "api/models/Server.h"
 #include "api/network/HttpClient.h"
 #include "api/security/TokenManager.h"
 #include "api/services/ApiManager.h"
 #include "api/services/HeartbeatService.h"
-#include "api/services/ServerService.h"
 #include "api/services/VpnConnectionService.h"
 #include "api/vpn/SystemProxyBackup.h"
 #include "api/vpn/V2RayCore.h"
@@ -12,6 +10,7 @@
 #include "support/FixedReplyHttpServer.h"
 #include "support/LocalPort.h"
 #include "support/Outcome.h"
+#include "support/ServerLinks.h"
 #include "support/Socks5HttpClient.h"
 #include "support/StandInMachine.h"
 #include "support/TestEnvironment.h"
@@ -223,12 +222,7 @@ QString EngineEndToEndTest::signInAndFetchLink()
     if (!login.wait() || !login.success)
         return {};
     service()->updateUserInfo(Security::TokenManager::instance()->getUser());
-
-    Outcome<QList<Models::Server>> servers;
-    Services::ServerService::instance()->getAllServers(servers.callback());
-    if (!servers.wait() || !servers.success || servers.result.isEmpty())
-        return {};
-    return servers.result.first().vmessLink;
+    return firstListedServerLink();
 }
 
 void EngineEndToEndTest::giveUserProxy()

@@ -2,14 +2,13 @@
 #include "api/network/HttpClient.h"
 #include "api/services/ApiManager.h"
 #include "api/services/HeartbeatService.h"
-#include "api/services/ServerService.h"
 #include "api/services/VpnConnectionService.h"
 #include "api/vpn/SystemProxyBackup.h"
 #include "api/vpn/V2RayCore.h"
 #include "localbackend/ApiRoutes.h"
 #include "localbackend/LocalBackendServer.h"
 #include "support/LocalPort.h"
-#include "support/Outcome.h"
+#include "support/ServerLinks.h"
 #include "support/StandInMachine.h"
 #include "support/TestEnvironment.h"
 
@@ -56,7 +55,6 @@ private slots:
 
 private:
     QVariant evaluate(const QString &expression);
-    QString firstServerLink();
 
     QTemporaryDir m_tmp;
     std::unique_ptr<StandInMachine> m_machine;
@@ -117,15 +115,6 @@ QVariant WindowEndToEndTest::evaluate(const QString &expression)
     return value;
 }
 
-QString WindowEndToEndTest::firstServerLink()
-{
-    Outcome<QList<Models::Server>> servers;
-    Services::ServerService::instance()->getAllServers(servers.callback());
-    if (!servers.wait() || !servers.success || servers.result.isEmpty())
-        return {};
-    return servers.result.first().vmessLink;
-}
-
 void WindowEndToEndTest::splashThenHome()
 {
     QCOMPARE(m_window->width(), 430);
@@ -141,7 +130,7 @@ void WindowEndToEndTest::forcedDisconnectShowsTheWarningAndSignsOut()
     QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);
     m_api->login(kDemoEmail, kDemoPassword);
     QVERIFY(signedIn.wait(5000));
-    const QString link = firstServerLink();
+    const QString link = firstListedServerLink();
     QVERIFY(!link.isEmpty());
 
     QSignalSpy connected(m_api, &QmlApiAdapter::vpnConnected);
