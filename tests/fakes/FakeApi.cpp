@@ -48,4 +48,9 @@ void FakeApi::setPermissionCode(int code)
     m_permissionCode = code;
 }
 
+void FakeApi::setEchoCalls(bool echo)
+{
+    m_echoCalls = echo;
+}
+
 } // namespace Norvane::Testing

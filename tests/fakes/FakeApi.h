@@ -22,6 +22,9 @@ public:
     Q_INVOKABLE void setAccount(const QVariantMap &account);
     Q_INVOKABLE void setConnectVpnResult(bool result);
     Q_INVOKABLE void setPermissionCode(int code);
+
+    // Account pages: the order of a page's logs and its calls, read from one channel.
+    Q_INVOKABLE void setEchoCalls(bool echo);
 };
 
 } // namespace Norvane::Testing

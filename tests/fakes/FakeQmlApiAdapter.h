@@ -118,6 +118,8 @@ protected:
 
     bool m_connectVpnResult = true;
     int m_permissionCode = 0;
+    // Each recorded call also goes to the message channel, in line with the documents' logs.
+    bool m_echoCalls = false;
 
 private:
     void record(const QString &name, const QVariantList &arguments = {});

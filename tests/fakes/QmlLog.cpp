@@ -5,17 +5,25 @@ QmlLog::QmlLog(QObject *parent)
 {
 }
 
+const LogCapture &QmlLog::capture() const
+{
+    if (!m_capture)
+        m_capture = std::make_unique<LogCapture>();
+    return *m_capture;
+}
+
 QStringList QmlLog::messages() const
 {
-    return m_capture.messages();
+    return capture().messages();
 }
 
 int QmlLog::count(const QString &text) const
 {
-    return m_capture.count(text);
+    return capture().count(text);
 }
 
 void QmlLog::clear()
 {
-    m_capture.clear();
+    capture();
+    m_capture->clear();
 }

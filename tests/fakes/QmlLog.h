@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <memory>
+
 // The Qt message channel as QML tests read it (published as "Log"): every message since the
 // last clear, console output of the documents included.
 class QmlLog : public QObject
@@ -20,5 +22,10 @@ public:
     Q_INVOKABLE void clear();
 
 private:
-    LogCapture m_capture;
+    const LogCapture &capture() const;
+
+    // The test library takes the channel over when its logging starts, which is only once the
+    // first test runs; a capture made before that would never hear a message. So it is made at
+    // the first use, in front of the test library's handler.
+    mutable std::unique_ptr<LogCapture> m_capture;
 };

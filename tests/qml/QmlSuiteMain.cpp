@@ -25,12 +25,23 @@ public slots:
         engine->addImportPath(QStringLiteral(":/qt/qml"));
         engine->rootContext()->setContextProperty(QStringLiteral("API"),
                                                   new Norvane::Testing::FakeApi(engine));
-        m_log->clear();
+        // A file starts without the messages of the files before it. The first file's engine
+        // comes before the test library's logging has started, which a capture must follow.
+        if (m_engines++ > 0)
+            m_log->clear();
         engine->rootContext()->setContextProperty(QStringLiteral("Log"), m_log);
+    }
+
+    // The capture hands the channel back while the test library's logging still runs.
+    void cleanupTestCase()
+    {
+        delete m_log;
+        m_log = nullptr;
     }
 
 private:
     QmlLog *m_log = nullptr;
+    int m_engines = 0;
 };
 
 int main(int argc, char **argv)
