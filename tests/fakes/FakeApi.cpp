@@ -53,4 +53,15 @@ void FakeApi::setEchoCalls(bool echo)
     m_echoCalls = echo;
 }
 
+void FakeApi::setConnectVpnFailure(int reasonCode, const QString &message)
+{
+    m_connectFailureCode = reasonCode;
+    m_connectFailureText = message;
+}
+
+void FakeApi::setFailureReasonText(int reasonCode, const QString &text)
+{
+    m_failureReasonTexts.insert(reasonCode, text);
+}
+
 } // namespace Norvane::Testing

@@ -25,6 +25,11 @@ public:
 
     // Account pages: the order of a page's logs and its calls, read from one channel.
     Q_INVOKABLE void setEchoCalls(bool echo);
+
+    // Connection: the failure connectVpn reports while it runs (code 0: none), and the text that
+    // getVpnFailureReasonText gives for a code.
+    Q_INVOKABLE void setConnectVpnFailure(int reasonCode, const QString &message);
+    Q_INVOKABLE void setFailureReasonText(int reasonCode, const QString &text);
 };
 
 } // namespace Norvane::Testing

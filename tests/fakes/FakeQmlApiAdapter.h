@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -120,6 +121,10 @@ protected:
     int m_permissionCode = 0;
     // Each recorded call also goes to the message channel, in line with the documents' logs.
     bool m_echoCalls = false;
+    // A failure that connectVpn reports through vpnConnectionFailed before it returns; 0: none.
+    int m_connectFailureCode = 0;
+    QString m_connectFailureText;
+    QMap<int, QString> m_failureReasonTexts;
 
 private:
     void record(const QString &name, const QVariantList &arguments = {});

@@ -1,14 +1,11 @@
 #pragma once
 
-#include "support/LogCapture.h"
-
 #include <QObject>
 #include <QStringList>
 
-#include <memory>
-
 // The Qt message channel as QML tests read it (published as "Log"): every message since the
-// last clear, console output of the documents included.
+// last clear, console output of the documents included. The test runner puts its own message
+// handler in place for each test file, so clear() hooks the capture in again in front of it.
 class QmlLog : public QObject
 {
     Q_OBJECT
@@ -20,12 +17,4 @@ public:
     // Messages that contain the text.
     Q_INVOKABLE int count(const QString &text) const;
     Q_INVOKABLE void clear();
-
-private:
-    const LogCapture &capture() const;
-
-    // The test library takes the channel over when its logging starts, which is only once the
-    // first test runs; a capture made before that would never hear a message. So it is made at
-    // the first use, in front of the test library's handler.
-    mutable std::unique_ptr<LogCapture> m_capture;
 };

@@ -17,7 +17,6 @@ public slots:
     {
         // The program pins the style at start-up; the pages' looks assume it.
         QQuickStyle::setStyle(QStringLiteral("Basic"));
-        m_log = new QmlLog(this);
     }
 
     void qmlEngineAvailable(QQmlEngine *engine)
@@ -25,23 +24,15 @@ public slots:
         engine->addImportPath(QStringLiteral(":/qt/qml"));
         engine->rootContext()->setContextProperty(QStringLiteral("API"),
                                                   new Norvane::Testing::FakeApi(engine));
-        // A file starts without the messages of the files before it. The first file's engine
-        // comes before the test library's logging has started, which a capture must follow.
-        if (m_engines++ > 0)
-            m_log->clear();
+        // Made once the test log is up, so that the capture comes first and hands every message on.
+        if (!m_log)
+            m_log = new QmlLog(this);
+        m_log->clear();
         engine->rootContext()->setContextProperty(QStringLiteral("Log"), m_log);
-    }
-
-    // The capture hands the channel back while the test library's logging still runs.
-    void cleanupTestCase()
-    {
-        delete m_log;
-        m_log = nullptr;
     }
 
 private:
     QmlLog *m_log = nullptr;
-    int m_engines = 0;
 };
 
 int main(int argc, char **argv)
