@@ -2,7 +2,9 @@
 # Runs the client on a virtual display against the local back end and saves screenshots as PNG
 # files: the splash screen, then the home page signed out once the splash has gone; then the
 # window end-to-end tests save the home page signed in as a free user and connected as a VIP,
-# and the window with the warning of a forced disconnect.
+# the account pages (settings as a VIP and signed out, the VIP page choosing a plan and paying
+# with the payment image, the order history, the announcements, the about page) and the window
+# with the warning of a forced disconnect.
 # Usage: scripts/screenshots.sh [output-dir]   (default: screenshots)
 set -euo pipefail
 
@@ -41,7 +43,7 @@ shoot home-logged-out
 # States that need a sign-in and a connection come from the window end-to-end tests, which
 # drive the client's own window, bridge, services and proxy core against an in-process back end
 # and save the window when NORVANE_SCREENSHOT_DIR is set.
-for suite in tst_homeendtoend tst_windowendtoend; do
+for suite in tst_homeendtoend tst_accountendtoend tst_windowendtoend; do
   if ! HOME="$work/home" QT_QPA_PLATFORM=offscreen NORVANE_SCREENSHOT_DIR=$out \
       "$bin/$suite" > "$work/$suite.log" 2>&1; then
     echo "The end-to-end run $suite failed:" >&2
