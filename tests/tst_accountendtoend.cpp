@@ -6,18 +6,14 @@
 #include "api/vpn/SystemProxyBackup.h"
 #include "localbackend/ApiRoutes.h"
 #include "localbackend/LocalBackendServer.h"
+#include "support/ClientWindow.h"
 #include "support/QuickWindowDriver.h"
 #include "support/StandInMachine.h"
 #include "support/TestEnvironment.h"
 
 #include <QColor>
 #include <QDate>
-#include <QDir>
-#include <QQmlApplicationEngine>
-#include <QQmlContext>
-#include <QQmlExpression>
 #include <QQuickItem>
-#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -63,16 +59,14 @@ private slots:
     void signOutFromSettings();
 
 private:
-    QVariant evaluate(const QString &expression);
     void waitForStack(int depth);
     void clickBack(int depthAfter);
-    void shoot(const QString &name);
 
     QTemporaryDir m_tmp;
     std::unique_ptr<StandInMachine> m_machine;
     std::unique_ptr<LocalBackendServer> m_backend;
     std::unique_ptr<ApiRoutes> m_routes;
-    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    std::unique_ptr<ClientWindow> m_client;
     QmlApiAdapter *m_api = nullptr;
     QQuickWindow *m_window = nullptr;
     std::unique_ptr<QuickWindowDriver> m_driver;
@@ -95,47 +89,30 @@ void AccountEndToEndTest::initTestCase()
     ApiManager::instance()->initialize([](bool) {});
     Services::PaymentService::instance()->setPollInterval(kPollInterval);
 
-    // Put together as the program's start-up does.
-    QQuickStyle::setStyle(QStringLiteral("Basic"));
-    m_engine = std::make_unique<QQmlApplicationEngine>();
     m_api = new QmlApiAdapter(this);
-    m_engine->rootContext()->setContextProperty(QStringLiteral("API"), m_api);
-    m_engine->addImportPath(QStringLiteral(":/qt/qml"));
-    m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/UntitledProject1Content/App.qml")));
-    QCOMPARE(m_engine->rootObjects().size(), 1);
-    m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
+    m_client = std::make_unique<ClientWindow>();
+    m_window = m_client->load(m_api);
     QVERIFY(m_window);
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
     m_driver = std::make_unique<QuickWindowDriver>(m_window);
 
     QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);
     m_api->login(kDemoEmail, kDemoPassword);
     QVERIFY(signedIn.wait(5000));
-    QTRY_VERIFY_WITH_TIMEOUT(evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_client->evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool(), 5000);
     waitForStack(1);
 }
 
 void AccountEndToEndTest::cleanupTestCase()
 {
     m_driver.reset();
-    m_engine.reset();
+    m_client.reset();
     delete m_api;
-}
-
-// Evaluated in the window's own scope, where its ids (stackView) are known.
-QVariant AccountEndToEndTest::evaluate(const QString &expression)
-{
-    QQmlExpression qml(qmlContext(m_window), m_window, expression);
-    const QVariant value = qml.evaluate();
-    if (qml.hasError())
-        qWarning().noquote() << qml.error().toString();
-    return value;
 }
 
 void AccountEndToEndTest::waitForStack(int depth)
 {
-    QTRY_COMPARE(evaluate(QStringLiteral("stackView.depth")).toInt(), depth);
-    QTRY_VERIFY(!evaluate(QStringLiteral("stackView.busy")).toBool());
+    QTRY_COMPARE(m_client->evaluate(QStringLiteral("stackView.depth")).toInt(), depth);
+    QTRY_VERIFY(!m_client->evaluate(QStringLiteral("stackView.busy")).toBool());
 }
 
 // The window's back control: the square from (20, 20) to (70, 70) over every pushed page.
@@ -145,22 +122,11 @@ void AccountEndToEndTest::clickBack(int depthAfter)
     waitForStack(depthAfter);
 }
 
-void AccountEndToEndTest::shoot(const QString &name)
-{
-    const QString shots = qEnvironmentVariable("NORVANE_SCREENSHOT_DIR");
-    if (shots.isEmpty())
-        return;
-    QVERIFY(QDir().mkpath(shots));
-    const QString path = QDir(shots).filePath(name);
-    QVERIFY2(m_window->grabWindow().save(path), qPrintable(path));
-    qInfo().noquote() << "saved" << path;
-}
-
 void AccountEndToEndTest::settingsShowTheSignedInUser()
 {
     QVERIFY(m_driver->click(QStringLiteral("settingsIcon")));
     waitForStack(2);
-    QVERIFY(evaluate(QStringLiteral("stackView.currentItem.children[0] instanceof SettingsScreenWrapper")).toBool());
+    QVERIFY(m_client->evaluate(QStringLiteral("stackView.currentItem.children[0] instanceof SettingsScreenWrapper")).toBool());
     QVERIFY(m_driver->itemShowing(kDemoName));
     QVERIFY(m_driver->itemShowing(kDemoEmail));
     QVERIFY(m_driver->itemShowing(QStringLiteral("免费用户")));
@@ -178,7 +144,7 @@ void AccountEndToEndTest::vipPurchaseCompletes()
     QVERIFY(!m_driver->itemShowing(QStringLiteral("正在加载套餐...")));
     QVERIFY(m_driver->clickText(QStringLiteral("月卡")));
     QVERIFY(m_driver->itemShowing(QStringLiteral("立即开通 ¥15")));
-    shoot(QStringLiteral("vip-choosing.png"));
+    QVERIFY(m_client->shoot(QStringLiteral("vip-choosing.png")));
 
     QSignalSpy created(m_api, &QmlApiAdapter::paymentCreated);
     QSignalSpy completed(m_api, &QmlApiAdapter::paymentCompleted);
@@ -199,7 +165,7 @@ void AccountEndToEndTest::vipPurchaseCompletes()
     QTRY_COMPARE(image->property("status").toInt(), kImageReady);
     QVERIFY(image->property("paintedWidth").toReal() > 0);
     QVERIFY(completed.isEmpty());
-    shoot(QStringLiteral("vip-paying.png"));
+    QVERIFY(m_client->shoot(QStringLiteral("vip-paying.png")));
 
     // Completed on the back end's third status query, then the user is read again.
     QVERIFY(completed.wait(4 * kPollInterval));
@@ -218,7 +184,7 @@ void AccountEndToEndTest::settingsCardShowsVip()
     QVERIFY(m_driver->itemShowing(QStringLiteral("VIP会员 剩余30天")));
     QVERIFY(m_driver->itemShowing(QStringLiteral("感谢您的支持")));
     QVERIFY(m_driver->itemShowing(QStringLiteral("⭐")));
-    shoot(QStringLiteral("settings-vip.png"));
+    QVERIFY(m_client->shoot(QStringLiteral("settings-vip.png")));
 }
 
 void AccountEndToEndTest::orderHistoryShowsTheCompletedOrder()
@@ -233,7 +199,7 @@ void AccountEndToEndTest::orderHistoryShowsTheCompletedOrder()
     QVERIFY(m_driver->itemShowing(QStringLiteral("支付方式: 支付宝")));
     QVERIFY(m_driver->itemShowing(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
     QVERIFY(!m_driver->itemShowing(QStringLiteral("暂无订单记录")));
-    shoot(QStringLiteral("orders.png"));
+    QVERIFY(m_client->shoot(QStringLiteral("orders.png")));
     clickBack(2);
 }
 
@@ -248,7 +214,7 @@ void AccountEndToEndTest::announcementsShowTheServicesNotices()
     QVERIFY(m_driver->itemShowing(QStringLiteral("春节期间年卡限时优惠。")));
     QVERIFY(!m_driver->itemShowing(QStringLiteral("Android客户端上线")));
     QVERIFY(!m_driver->itemShowing(QStringLiteral("加载中...")));
-    shoot(QStringLiteral("announcements.png"));
+    QVERIFY(m_client->shoot(QStringLiteral("announcements.png")));
     clickBack(2);
 }
 
@@ -257,7 +223,7 @@ void AccountEndToEndTest::aboutPageShowsAndReturns()
     QVERIFY(m_driver->clickText(QStringLiteral("关于我们")));
     waitForStack(3);
     QVERIFY(m_driver->itemShowing(QStringLiteral("Version 1.0.0 (Build 1024)")));
-    shoot(QStringLiteral("about.png"));
+    QVERIFY(m_client->shoot(QStringLiteral("about.png")));
     clickBack(2);
 }
 
@@ -273,8 +239,8 @@ void AccountEndToEndTest::signOutFromSettings()
     QVERIFY(!m_driver->itemShowing(QStringLiteral("退出登录")));
     QVERIFY(!m_driver->itemShowing(kDemoEmail));
     // The page stays open.
-    QCOMPARE(evaluate(QStringLiteral("stackView.depth")).toInt(), 2);
-    shoot(QStringLiteral("settings-signed-out.png"));
+    QCOMPARE(m_client->evaluate(QStringLiteral("stackView.depth")).toInt(), 2);
+    QVERIFY(m_client->shoot(QStringLiteral("settings-signed-out.png")));
 }
 
 QTEST_MAIN(AccountEndToEndTest)

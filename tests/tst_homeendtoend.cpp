@@ -7,6 +7,7 @@
 #include "api/vpn/V2RayCore.h"
 #include "localbackend/ApiRoutes.h"
 #include "localbackend/LocalBackendServer.h"
+#include "support/ClientWindow.h"
 #include "support/FixedReplyHttpServer.h"
 #include "support/LocalPort.h"
 #include "support/ProxyCoreProcesses.h"
@@ -17,14 +18,9 @@
 #include "support/TestEnvironment.h"
 #include "support/VmessTestServer.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonObject>
-#include <QQmlApplicationEngine>
-#include <QQmlContext>
-#include <QQmlExpression>
 #include <QQuickItem>
-#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -63,9 +59,7 @@ private slots:
     void vipConnectionGlows();
 
 private:
-    QVariant evaluate(const QString &expression);
     bool signIn(const QString &email, const QString &password);
-    void shoot(const QString &name);
     void clickConnectControl();
     void verifyOff();
 
@@ -75,7 +69,7 @@ private:
     FixedReplyHttpServer m_http{kBody};
     std::unique_ptr<LocalBackendServer> m_backend;
     std::unique_ptr<ApiRoutes> m_routes;
-    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    std::unique_ptr<ClientWindow> m_client;
     QmlApiAdapter *m_api = nullptr;
     QQuickWindow *m_window = nullptr;
     std::unique_ptr<QuickWindowDriver> m_driver;
@@ -108,41 +102,26 @@ void HomeEndToEndTest::initTestCase()
     Services::HeartbeatService::instance()->setDefaultIntervalMs(200);
 
     // Put together as the program's start-up does.
-    QQuickStyle::setStyle(QStringLiteral("Basic"));
-    m_engine = std::make_unique<QQmlApplicationEngine>();
     m_api = new QmlApiAdapter(this);
-    m_engine->rootContext()->setContextProperty(QStringLiteral("API"), m_api);
-    m_engine->addImportPath(QStringLiteral(":/qt/qml"));
-    m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/UntitledProject1Content/App.qml")));
-    QCOMPARE(m_engine->rootObjects().size(), 1);
-    m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
+    m_client = std::make_unique<ClientWindow>();
+    m_window = m_client->load(m_api);
     QVERIFY(m_window);
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
     m_driver = std::make_unique<QuickWindowDriver>(m_window);
 
     // Signed in while the splash shows, the home page's first server list is the user's own,
     // and it proposes the line the user may use.
     QVERIFY(signIn(QStringLiteral("demo@norvane.local"), QStringLiteral("demo1234")));
-    QTRY_VERIFY_WITH_TIMEOUT(evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool(), 5000);
-    QTRY_COMPARE(evaluate(QStringLiteral("currentServerId")).toInt(), 1);
-    QTRY_VERIFY(!evaluate(QStringLiteral("stackView.busy")).toBool());
+    QTRY_VERIFY_WITH_TIMEOUT(m_client->evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool(), 5000);
+    QTRY_COMPARE(m_client->evaluate(QStringLiteral("currentServerId")).toInt(), 1);
+    QTRY_VERIFY(!m_client->evaluate(QStringLiteral("stackView.busy")).toBool());
 }
 
 void HomeEndToEndTest::cleanupTestCase()
 {
     VpnConnectionService::instance()->disconnect();
     m_driver.reset();
-    m_engine.reset();
+    m_client.reset();
     delete m_api;
-}
-
-QVariant HomeEndToEndTest::evaluate(const QString &expression)
-{
-    QQmlExpression qml(qmlContext(m_window), m_window, expression);
-    const QVariant value = qml.evaluate();
-    if (qml.hasError())
-        qWarning().noquote() << qml.error().toString();
-    return value;
 }
 
 bool HomeEndToEndTest::signIn(const QString &email, const QString &password)
@@ -150,17 +129,6 @@ bool HomeEndToEndTest::signIn(const QString &email, const QString &password)
     QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);
     m_api->login(email, password);
     return signedIn.wait(5000);
-}
-
-void HomeEndToEndTest::shoot(const QString &name)
-{
-    const QString shots = qEnvironmentVariable("NORVANE_SCREENSHOT_DIR");
-    if (shots.isEmpty())
-        return;
-    QVERIFY(QDir().mkpath(shots));
-    const QString path = QDir(shots).filePath(name);
-    QVERIFY2(m_window->grabWindow().save(path), qPrintable(path));
-    qInfo().noquote() << "saved" << path;
 }
 
 void HomeEndToEndTest::clickConnectControl()
@@ -188,7 +156,7 @@ void HomeEndToEndTest::freeUserConnectsAndDisconnectsByClicks()
     QCOMPARE(m_driver->read(QStringLiteral("latencyLine"), "text").toString(), QStringLiteral("延迟: 45ms"));
     QCOMPARE(m_driver->read(QStringLiteral("subtitle"), "text").toString(), QStringLiteral("免费用户"));
     QCOMPARE(m_driver->read(QStringLiteral("connectHint"), "text").toString(), QStringLiteral("点击连接"));
-    shoot(QStringLiteral("home-signed-in-free.png"));
+    QVERIFY(m_client->shoot(QStringLiteral("home-signed-in-free.png")));
 
     clickConnectControl();
     // The request is under way once the click is handled; the core comes up later.
@@ -235,7 +203,7 @@ void HomeEndToEndTest::vipConnectionGlows()
     QTRY_COMPARE_WITH_TIMEOUT(m_driver->read(QStringLiteral("durationLabel"), "text").toString(),
                               QStringLiteral("00:00:02"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(glow->opacity() > 0.17, 4000);
-    shoot(QStringLiteral("home-connected-vip.png"));
+    QVERIFY(m_client->shoot(QStringLiteral("home-connected-vip.png")));
 
     clickConnectControl();
     verifyOff();

@@ -7,16 +7,12 @@
 #include "api/vpn/V2RayCore.h"
 #include "localbackend/ApiRoutes.h"
 #include "localbackend/LocalBackendServer.h"
+#include "support/ClientWindow.h"
 #include "support/LocalPort.h"
 #include "support/ServerLinks.h"
 #include "support/StandInMachine.h"
 #include "support/TestEnvironment.h"
 
-#include <QDir>
-#include <QQmlApplicationEngine>
-#include <QQmlContext>
-#include <QQmlExpression>
-#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -54,13 +50,11 @@ private slots:
     void forcedDisconnectShowsTheWarningAndSignsOut();
 
 private:
-    QVariant evaluate(const QString &expression);
-
     QTemporaryDir m_tmp;
     std::unique_ptr<StandInMachine> m_machine;
     std::unique_ptr<LocalBackendServer> m_backend;
     std::unique_ptr<ApiRoutes> m_routes;
-    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    std::unique_ptr<ClientWindow> m_client;
     QmlApiAdapter *m_api = nullptr;
     QQuickWindow *m_window = nullptr;
 };
@@ -86,43 +80,27 @@ void WindowEndToEndTest::initTestCase()
     Services::HeartbeatService::instance()->setDefaultIntervalMs(200);
 
     // Put together as the program's start-up does.
-    QQuickStyle::setStyle(QStringLiteral("Basic"));
-    m_engine = std::make_unique<QQmlApplicationEngine>();
     m_api = new QmlApiAdapter(this);
-    m_engine->rootContext()->setContextProperty(QStringLiteral("API"), m_api);
-    m_engine->addImportPath(QStringLiteral(":/qt/qml"));
-    m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/UntitledProject1Content/App.qml")));
-    QCOMPARE(m_engine->rootObjects().size(), 1);
-    m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
+    m_client = std::make_unique<ClientWindow>();
+    m_window = m_client->load(m_api);
     QVERIFY(m_window);
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
 }
 
 void WindowEndToEndTest::cleanupTestCase()
 {
     VpnConnectionService::instance()->disconnect();
-    m_engine.reset();
+    m_client.reset();
     delete m_api;
-}
-
-// Evaluated in the window's own scope, where its ids (stackView, messageDialog) are known.
-QVariant WindowEndToEndTest::evaluate(const QString &expression)
-{
-    QQmlExpression qml(qmlContext(m_window), m_window, expression);
-    const QVariant value = qml.evaluate();
-    if (qml.hasError())
-        qWarning().noquote() << qml.error().toString();
-    return value;
 }
 
 void WindowEndToEndTest::splashThenHome()
 {
     QCOMPARE(m_window->width(), 430);
     QCOMPARE(m_window->height(), 880);
-    QVERIFY(evaluate(QStringLiteral("stackView.currentItem instanceof SplashScreen")).toBool());
+    QVERIFY(m_client->evaluate(QStringLiteral("stackView.currentItem instanceof SplashScreen")).toBool());
     // The window asked for the system configuration and took the application name from it.
     QTRY_COMPARE(m_window->title(), kAppName);
-    QTRY_VERIFY_WITH_TIMEOUT(evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_client->evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool(), 5000);
 }
 
 void WindowEndToEndTest::forcedDisconnectShowsTheWarningAndSignsOut()
@@ -136,7 +114,7 @@ void WindowEndToEndTest::forcedDisconnectShowsTheWarningAndSignsOut()
     QSignalSpy connected(m_api, &QmlApiAdapter::vpnConnected);
     QVERIFY(m_api->connectVpn(1, link, false));
     QVERIFY(connected.wait(10000));
-    QVERIFY(!evaluate(QStringLiteral("messageDialog.visible")).toBool());
+    QVERIFY(!m_client->evaluate(QStringLiteral("messageDialog.visible")).toBool());
 
     // The back end orders once: the farewell beat's answer no longer carries the order.
     QObject::connect(m_api, &QmlApiAdapter::vpnForceDisconnected, this,
@@ -144,24 +122,18 @@ void WindowEndToEndTest::forcedDisconnectShowsTheWarningAndSignsOut()
     QSignalSpy signedOut(m_api, &QmlApiAdapter::loginStateChanged);
     m_routes->setDeviceStatus({QStringLiteral("active"), true, kKickedText});
 
-    QTRY_VERIFY_WITH_TIMEOUT(evaluate(QStringLiteral("messageDialog.opened")).toBool(), 5000);
-    QCOMPARE(evaluate(QStringLiteral("messageDialog.titleText")).toString(), QStringLiteral("警告"));
-    QCOMPARE(evaluate(QStringLiteral("messageDialog.messageText")).toString(), kKickedText);
+    QTRY_VERIFY_WITH_TIMEOUT(m_client->evaluate(QStringLiteral("messageDialog.opened")).toBool(), 5000);
+    QCOMPARE(m_client->evaluate(QStringLiteral("messageDialog.titleText")).toString(), QStringLiteral("警告"));
+    QCOMPARE(m_client->evaluate(QStringLiteral("messageDialog.messageText")).toString(), kKickedText);
     QCOMPARE(VpnConnectionService::instance()->state(), VpnConnectionService::Disconnected);
-    QVERIFY(evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool());
+    QVERIFY(m_client->evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool());
 
-    const QString shots = qEnvironmentVariable("NORVANE_SCREENSHOT_DIR");
-    if (!shots.isEmpty()) {
-        QVERIFY(QDir().mkpath(shots));
-        const QString path = QDir(shots).filePath(QStringLiteral("forced-disconnect.png"));
-        QVERIFY2(m_window->grabWindow().save(path), qPrintable(path));
-        qInfo().noquote() << "saved" << path;
-    }
+    QVERIFY(m_client->shoot(QStringLiteral("forced-disconnect.png")));
 
     // The text says the account was taken over elsewhere: the client signs out a second later.
     QTRY_VERIFY_WITH_TIMEOUT(signedOut.contains(QVariantList{false}), 3000);
     QVERIFY(!m_api->isLoggedIn());
-    QVERIFY(evaluate(QStringLiteral("messageDialog.opened")).toBool());
+    QVERIFY(m_client->evaluate(QStringLiteral("messageDialog.opened")).toBool());
 }
 
 QTEST_MAIN(WindowEndToEndTest)
