@@ -7,6 +7,7 @@
 #include "api/vpn/V2RayCore.h"
 #include "localbackend/ApiRoutes.h"
 #include "localbackend/LocalBackendServer.h"
+#include "support/ClientWindow.h"
 #include "support/FixedReplyHttpServer.h"
 #include "support/LocalPort.h"
 #include "support/ProxyCoreProcesses.h"
@@ -17,15 +18,9 @@
 #include "support/TestEnvironment.h"
 #include "support/VmessTestServer.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonObject>
-#include <QQmlApplicationEngine>
-#include <QQmlContext>
-#include <QQmlExpression>
 #include <QQuickItem>
-#include <QQuickStyle>
-#include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -63,9 +58,9 @@ private slots:
     void vipConnectionGlows();
 
 private:
-    QVariant evaluate(const QString &expression);
+    QVariant evaluate(const QString &expression) { return m_client->evaluate(expression); }
+    const QuickWindowDriver &driver() const { return m_client->driver(); }
     bool signIn(const QString &email, const QString &password);
-    void shoot(const QString &name);
     void clickConnectControl();
     void verifyOff();
 
@@ -75,10 +70,8 @@ private:
     FixedReplyHttpServer m_http{kBody};
     std::unique_ptr<LocalBackendServer> m_backend;
     std::unique_ptr<ApiRoutes> m_routes;
-    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    std::unique_ptr<ClientWindow> m_client;
     QmlApiAdapter *m_api = nullptr;
-    QQuickWindow *m_window = nullptr;
-    std::unique_ptr<QuickWindowDriver> m_driver;
 };
 
 void HomeEndToEndTest::initTestCase()
@@ -107,18 +100,9 @@ void HomeEndToEndTest::initTestCase()
     VpnConnectionService::instance()->proxyCore()->setConnectDelay(500);
     Services::HeartbeatService::instance()->setDefaultIntervalMs(200);
 
-    // Put together as the program's start-up does.
-    QQuickStyle::setStyle(QStringLiteral("Basic"));
-    m_engine = std::make_unique<QQmlApplicationEngine>();
-    m_api = new QmlApiAdapter(this);
-    m_engine->rootContext()->setContextProperty(QStringLiteral("API"), m_api);
-    m_engine->addImportPath(QStringLiteral(":/qt/qml"));
-    m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/UntitledProject1Content/App.qml")));
-    QCOMPARE(m_engine->rootObjects().size(), 1);
-    m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
-    QVERIFY(m_window);
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
-    m_driver = std::make_unique<QuickWindowDriver>(m_window);
+    m_client = std::make_unique<ClientWindow>();
+    QVERIFY(m_client->open());
+    m_api = m_client->api();
 
     // Signed in while the splash shows, the home page's first server list is the user's own,
     // and it proposes the line the user may use.
@@ -131,18 +115,7 @@ void HomeEndToEndTest::initTestCase()
 void HomeEndToEndTest::cleanupTestCase()
 {
     VpnConnectionService::instance()->disconnect();
-    m_driver.reset();
-    m_engine.reset();
-    delete m_api;
-}
-
-QVariant HomeEndToEndTest::evaluate(const QString &expression)
-{
-    QQmlExpression qml(qmlContext(m_window), m_window, expression);
-    const QVariant value = qml.evaluate();
-    if (qml.hasError())
-        qWarning().noquote() << qml.error().toString();
-    return value;
+    m_client.reset();
 }
 
 bool HomeEndToEndTest::signIn(const QString &email, const QString &password)
@@ -152,28 +125,17 @@ bool HomeEndToEndTest::signIn(const QString &email, const QString &password)
     return signedIn.wait(5000);
 }
 
-void HomeEndToEndTest::shoot(const QString &name)
-{
-    const QString shots = qEnvironmentVariable("NORVANE_SCREENSHOT_DIR");
-    if (shots.isEmpty())
-        return;
-    QVERIFY(QDir().mkpath(shots));
-    const QString path = QDir(shots).filePath(name);
-    QVERIFY2(m_window->grabWindow().save(path), qPrintable(path));
-    qInfo().noquote() << "saved" << path;
-}
-
 void HomeEndToEndTest::clickConnectControl()
 {
-    QVERIFY(m_driver->click(QStringLiteral("connectButton")));
+    QVERIFY(driver().click(QStringLiteral("connectButton")));
 }
 
 void HomeEndToEndTest::verifyOff()
 {
-    QTRY_VERIFY(!m_driver->read(QStringLiteral("connectButton"), "connected").toBool());
-    QCOMPARE(m_driver->read(QStringLiteral("connectButton"), "connecting").toBool(), false);
-    QCOMPARE(m_driver->read(QStringLiteral("durationLabel"), "text").toString(), QStringLiteral("00:00:00"));
-    QCOMPARE(m_driver->read(QStringLiteral("statusLine"), "text").toString(), QStringLiteral("未连接"));
+    QTRY_VERIFY(!driver().read(QStringLiteral("connectButton"), "connected").toBool());
+    QCOMPARE(driver().read(QStringLiteral("connectButton"), "connecting").toBool(), false);
+    QCOMPARE(driver().read(QStringLiteral("durationLabel"), "text").toString(), QStringLiteral("00:00:00"));
+    QCOMPARE(driver().read(QStringLiteral("statusLine"), "text").toString(), QStringLiteral("未连接"));
     QCOMPARE(VpnConnectionService::instance()->state(), VpnConnectionService::Disconnected);
     // The user's own proxy is back and nothing of the connection is left.
     QCOMPARE(m_machine->internetSetting("ProxyEnable"), (QJsonObject{{"type", "REG_DWORD"}, {"data", 1}}));
@@ -184,29 +146,29 @@ void HomeEndToEndTest::verifyOff()
 
 void HomeEndToEndTest::freeUserConnectsAndDisconnectsByClicks()
 {
-    QCOMPARE(m_driver->read(QStringLiteral("serverNameLine"), "text").toString(), QStringLiteral("本地免费节点"));
-    QCOMPARE(m_driver->read(QStringLiteral("latencyLine"), "text").toString(), QStringLiteral("延迟: 45ms"));
-    QCOMPARE(m_driver->read(QStringLiteral("subtitle"), "text").toString(), QStringLiteral("免费用户"));
-    QCOMPARE(m_driver->read(QStringLiteral("connectHint"), "text").toString(), QStringLiteral("点击连接"));
-    shoot(QStringLiteral("home-signed-in-free.png"));
+    QCOMPARE(driver().read(QStringLiteral("serverNameLine"), "text").toString(), QStringLiteral("本地免费节点"));
+    QCOMPARE(driver().read(QStringLiteral("latencyLine"), "text").toString(), QStringLiteral("延迟: 45ms"));
+    QCOMPARE(driver().read(QStringLiteral("subtitle"), "text").toString(), QStringLiteral("免费用户"));
+    QCOMPARE(driver().read(QStringLiteral("connectHint"), "text").toString(), QStringLiteral("点击连接"));
+    QVERIFY(m_client->shoot(QStringLiteral("home-signed-in-free.png")));
 
     clickConnectControl();
     // The request is under way once the click is handled; the core comes up later.
-    QCOMPARE(m_driver->read(QStringLiteral("connectButton"), "connecting").toBool(), true);
-    QCOMPARE(m_driver->read(QStringLiteral("connectButton"), "connected").toBool(), false);
-    QTRY_VERIFY_WITH_TIMEOUT(m_driver->read(QStringLiteral("connectButton"), "connected").toBool(), 10000);
-    QCOMPARE(m_driver->read(QStringLiteral("connectButton"), "connecting").toBool(), false);
-    QCOMPARE(m_driver->read(QStringLiteral("statusLine"), "text").toString(), QStringLiteral("已连接"));
-    QVERIFY(!m_driver->item(QStringLiteral("connectHint")));
+    QCOMPARE(driver().read(QStringLiteral("connectButton"), "connecting").toBool(), true);
+    QCOMPARE(driver().read(QStringLiteral("connectButton"), "connected").toBool(), false);
+    QTRY_VERIFY_WITH_TIMEOUT(driver().read(QStringLiteral("connectButton"), "connected").toBool(), 10000);
+    QCOMPARE(driver().read(QStringLiteral("connectButton"), "connecting").toBool(), false);
+    QCOMPARE(driver().read(QStringLiteral("statusLine"), "text").toString(), QStringLiteral("已连接"));
+    QVERIFY(!driver().item(QStringLiteral("connectHint")));
     QCOMPARE(m_machine->internetSetting("ProxyServer"),
              (QJsonObject{{"type", "REG_SZ"}, {"data", "socks=127.0.0.1:10315"}}));
 
-    QTRY_COMPARE_WITH_TIMEOUT(m_driver->read(QStringLiteral("durationLabel"), "text").toString(),
+    QTRY_COMPARE_WITH_TIMEOUT(driver().read(QStringLiteral("durationLabel"), "text").toString(),
                               QStringLiteral("00:00:02"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(m_driver->read(QStringLiteral("uploadSpeedText"), "text").toString() != "0 B/s"
-                                 && m_driver->read(QStringLiteral("downloadSpeedText"), "text").toString() != "0 B/s",
+    QTRY_VERIFY_WITH_TIMEOUT(driver().read(QStringLiteral("uploadSpeedText"), "text").toString() != "0 B/s"
+                                 && driver().read(QStringLiteral("downloadSpeedText"), "text").toString() != "0 B/s",
                              6000);
-    QVERIFY(m_driver->read(QStringLiteral("downloadSpeedText"), "text").toString().endsWith(QLatin1String("/s")));
+    QVERIFY(driver().read(QStringLiteral("downloadSpeedText"), "text").toString().endsWith(QLatin1String("/s")));
 
     // Only the vmess server's own DNS knows the name: an answer proves the tunnel carried it.
     QVERIFY(LocalPort::waitUntilServed(kMixedPort, 5000));
@@ -224,22 +186,22 @@ void HomeEndToEndTest::vipConnectionGlows()
     m_api->logout();
     QTRY_VERIFY(!m_api->isLoggedIn());
     QVERIFY(signIn(QStringLiteral("vip@norvane.local"), QStringLiteral("vip12345")));
-    QTRY_COMPARE(m_driver->read(QStringLiteral("subtitle"), "text").toString(), QStringLiteral("VIP会员"));
-    QCOMPARE(m_driver->read(QStringLiteral("statusText"), "text").toString(), QStringLiteral("VIP %1天").arg(m_api->vipDays()));
+    QTRY_COMPARE(driver().read(QStringLiteral("subtitle"), "text").toString(), QStringLiteral("VIP会员"));
+    QCOMPARE(driver().read(QStringLiteral("statusText"), "text").toString(), QStringLiteral("VIP %1天").arg(m_api->vipDays()));
 
     clickConnectControl();
-    QTRY_VERIFY_WITH_TIMEOUT(m_driver->read(QStringLiteral("connectButton"), "connected").toBool(), 10000);
-    QQuickItem *glow = m_driver->item(QStringLiteral("glow"));
+    QTRY_VERIFY_WITH_TIMEOUT(driver().read(QStringLiteral("connectButton"), "connected").toBool(), 10000);
+    QQuickItem *glow = driver().item(QStringLiteral("glow"));
     QVERIFY(glow);
     QCOMPARE(glow->property("color").value<QColor>(), QColor(QStringLiteral("#FFEB3B")));
-    QTRY_COMPARE_WITH_TIMEOUT(m_driver->read(QStringLiteral("durationLabel"), "text").toString(),
+    QTRY_COMPARE_WITH_TIMEOUT(driver().read(QStringLiteral("durationLabel"), "text").toString(),
                               QStringLiteral("00:00:02"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(glow->opacity() > 0.17, 4000);
-    shoot(QStringLiteral("home-connected-vip.png"));
+    QVERIFY(m_client->shoot(QStringLiteral("home-connected-vip.png")));
 
     clickConnectControl();
     verifyOff();
-    QVERIFY(!m_driver->item(QStringLiteral("glow")));
+    QVERIFY(!driver().item(QStringLiteral("glow")));
 }
 
 QTEST_MAIN(HomeEndToEndTest)
