@@ -2,6 +2,7 @@
 #include "api/security/CryptoUtil.h"
 #include "localbackend/LocalBackendServer.h"
 #include "support/LogCapture.h"
+#include "support/LogSecrets.h"
 #include "support/ReplyCatcher.h"
 #include "support/TestCertificate.h"
 #include "support/RefusedBaseUrl.h"
@@ -70,6 +71,8 @@ private slots:
     void signedReplies();
     void wrongSignatureIsAFailure();
     void secretsAreMaskedInLogs();
+    void signedAndMalformedBodiesKeepSecretsOutOfTheLog_data();
+    void signedAndMalformedBodiesKeepSecretsOutOfTheLog();
     void httpsNeedsTrustedCertificate();
     void networkWorkEndsWithTheApplication();
 
@@ -535,6 +538,52 @@ void HttpClientTest::secretsAreMaskedInLogs()
     QVERIFY(all.contains("***"));
     // The reply itself is untouched.
     QCOMPARE(catcher.last().json.value("token").toString(), QStringLiteral("reply-token-1"));
+}
+
+void HttpClientTest::signedAndMalformedBodiesKeepSecretsOutOfTheLog_data()
+{
+    QTest::addColumn<QString>("clientSecret"); // empty: decoding off
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+
+    const QByteArray record = R"({"success":true,"token":"tok-in-record","data":{"api_secret_key":)"
+                              R"({"type":"string","value":"sig-in-record"}}})";
+    const QByteArray signedRecord = signedBody(record, "back-end-secret");
+    QTest::newRow("signed, client has no secret") << QString() << 200 << signedRecord;
+    QTest::newRow("signed, wrong signature") << "other-secret" << 200 << signedRecord;
+    QTest::newRow("signed error reply") << "back-end-secret" << 400 << signedRecord;
+    QTest::newRow("cut JSON on an error")
+        << QString() << 500
+        << QByteArray(R"({"message":"x","token":"tok-in-record","data":{"api_secret_key":{"value":"sig-in-record"},)"
+                      R"("password":"pw-in-record", "vmess_link":"vmess://link-in-rec)");
+    QTest::newRow("JSON-like text in a page")
+        << QString() << 502
+        << QByteArray(R"(<pre>upstream said {"token": "tok-in-record", "vpn_encrypt_key":"key-in-record"}</pre>)");
+}
+
+void HttpClientTest::signedAndMalformedBodiesKeepSecretsOutOfTheLog()
+{
+    QFETCH(QString, clientSecret);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+
+    client()->setApiEncryption(!clientSecret.isEmpty(), clientSecret);
+    Fault fault;
+    fault.status = status;
+    fault.body = body;
+    m_server->setFault("GET", "/api/v1/echo", fault);
+
+    LogCapture log;
+    ReplyCatcher catcher;
+    client()->get("echo", catcher.callback());
+    QVERIFY(catcher.wait());
+
+    QVERIFY(log.contains("[HttpClient] 响应数据:"));
+    const QStringList leaks = leakedSecrets(log.messages(), {"tok-in-record", "sig-in-record", "pw-in-record",
+                                                             "link-in-rec", "key-in-record"});
+    QVERIFY2(leaks.isEmpty(), qPrintable(leaks.join('\n')));
+    // What the caller gets stays as it came.
+    QCOMPARE(catcher.last().statusCode, status);
 }
 
 void HttpClientTest::httpsNeedsTrustedCertificate()
