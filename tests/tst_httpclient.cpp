@@ -3,6 +3,7 @@
 #include "localbackend/LocalBackendServer.h"
 #include "support/LogCapture.h"
 #include "support/LogSecrets.h"
+#include "support/PartialReplyHttpServer.h"
 #include "support/ReplyCatcher.h"
 #include "support/TestCertificate.h"
 #include "support/RefusedBaseUrl.h"
@@ -23,6 +24,8 @@ using Norvane::LocalBackend::Fault;
 using Norvane::LocalBackend::LocalBackendServer;
 using Norvane::LocalBackend::RecordedRequest;
 using Norvane::LocalBackend::Reply;
+
+Q_DECLARE_METATYPE(PartialReplyHttpServer::Ending)
 
 namespace {
 
@@ -65,6 +68,8 @@ private slots:
     void errorMessageRules();
     void refusedConnection();
     void transferTimeout();
+    void transferEndingMidBodyIsATransportFailure_data();
+    void transferEndingMidBodyIsATransportFailure();
     void unauthorizedSignalsBeforeCallback_data();
     void unauthorizedSignalsBeforeCallback();
     void signedReplies_data();
@@ -359,6 +364,56 @@ void HttpClientTest::transferTimeout()
     QCOMPARE(response.statusCode, 0);
     QVERIFY(!response.isSuccess());
     QVERIFY(!response.errorMessage().isEmpty());
+}
+
+void HttpClientTest::transferEndingMidBodyIsATransportFailure_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<PartialReplyHttpServer::Ending>("ending");
+    QTest::addColumn<int>("error");
+
+    const auto closed = PartialReplyHttpServer::Ending::Close;
+    const auto stalled = PartialReplyHttpServer::Ending::Stall;
+    const int remoteClosed = QNetworkReply::RemoteHostClosedError;
+    const int timedOut = QNetworkReply::OperationCanceledError;
+    QTest::newRow("200 closed mid-body") << 200 << closed << remoteClosed;
+    QTest::newRow("200 stalled until the time-out") << 200 << stalled << timedOut;
+    QTest::newRow("401 closed mid-body") << 401 << closed << remoteClosed;
+    QTest::newRow("500 stalled until the time-out") << 500 << stalled << timedOut;
+}
+
+// Whatever status line came first, a body that never arrived whole is the transport's failure:
+// the caller gets the transport's text, and no half a reply to read.
+void HttpClientTest::transferEndingMidBodyIsATransportFailure()
+{
+    QFETCH(int, status);
+    QFETCH(PartialReplyHttpServer::Ending, ending);
+    QFETCH(int, error);
+
+    PartialReplyHttpServer server(status, R"({"success":true,"token":"tok-partial","message":"半)", ending);
+    QVERIFY(server.listen());
+    client()->setBaseUrl(server.baseUrl());
+    client()->setTransferTimeout(300);
+
+    LogCapture log;
+    QSignalSpy networkErrors(client(), &HttpClient::networkError);
+    QSignalSpy authentication(client(), &HttpClient::authenticationRequired);
+    ReplyCatcher catcher;
+    client()->get("echo", catcher.callback());
+    QVERIFY(catcher.wait(1, 10000));
+
+    const ApiResponse &response = catcher.last();
+    QCOMPARE(response.networkError, error);
+    QCOMPARE(response.statusCode, 0);
+    QVERIFY(response.rawData.isEmpty());
+    QVERIFY(response.json.isEmpty());
+    QVERIFY(!response.isSuccess());
+    QVERIFY(!response.errorString.isEmpty());
+    QCOMPARE(response.errorMessage(), response.errorString);
+    QCOMPARE(networkErrors.size(), 1);
+    QCOMPARE(authentication.size(), 0);
+    const QStringList leaks = leakedSecrets(log.messages(), {"tok-partial"});
+    QVERIFY2(leaks.isEmpty(), qPrintable(leaks.join('\n')));
 }
 
 void HttpClientTest::unauthorizedSignalsBeforeCallback_data()
