@@ -92,6 +92,7 @@ private:
     void answer(const QByteArray &method, const QString &path, const Reply &reply);
     void applyBaseline();
     ConfigService::ConfigCallback recordingConfigCallback();
+    void startTrialActivation(bool vip);
     bool waitForCallbacks(int count = 1);
 
     LocalBackendServer *m_server = nullptr;
@@ -166,6 +167,19 @@ ConfigService::ConfigCallback ConfigServiceTest::recordingConfigCallback()
                         .arg(success ? "true" : "false", message, config.appName);
         ++m_callbacks;
     };
+}
+
+// Its completion goes into the event list and the callback count.
+void ConfigServiceTest::startTrialActivation(bool vip)
+{
+    ConfigService::UserCallback callback = [this](bool ok, const QString &text, const User &user) {
+        m_events << QStringLiteral("callback(%1,%2,%3)").arg(ok ? "true" : "false", text, user.email);
+        ++m_callbacks;
+    };
+    if (vip)
+        ConfigService::instance()->activateVipTrial(callback);
+    else
+        ConfigService::instance()->activateFreeTrial(callback);
 }
 
 bool ConfigServiceTest::waitForCallbacks(int count)
@@ -458,14 +472,7 @@ void ConfigServiceTest::trialActivation()
     m_events.clear();
 
     LogCapture log;
-    ConfigService::UserCallback callback = [this](bool ok, const QString &text, const User &user) {
-        m_events << QStringLiteral("callback(%1,%2,%3)").arg(ok ? "true" : "false", text, user.email);
-        ++m_callbacks;
-    };
-    if (vip)
-        ConfigService::instance()->activateVipTrial(callback);
-    else
-        ConfigService::instance()->activateFreeTrial(callback);
+    startTrialActivation(vip);
     const bool answered = waitForCallbacks();
     HttpClient::instance()->clearAuthToken();
     QVERIFY(answered);
@@ -509,14 +516,7 @@ void ConfigServiceTest::trialReplyAfterLoginChangeIsDropped()
     TokenManager::instance()->login("tok-trial", User::fromJson(userJson(9, "t@b.c", false)));
     HttpClient::instance()->setAuthToken("tok-trial");
 
-    ConfigService::UserCallback callback = [this](bool ok, const QString &text, const User &user) {
-        m_events << QStringLiteral("callback(%1,%2,%3)").arg(ok ? "true" : "false", text, user.email);
-        ++m_callbacks;
-    };
-    if (vip)
-        ConfigService::instance()->activateVipTrial(callback);
-    else
-        ConfigService::instance()->activateFreeTrial(callback);
+    startTrialActivation(vip);
     QTRY_COMPARE(m_server->requests("POST", path).size(), 1);
 
     const User other = User::fromJson(userJson(8, "other@b.c", false));

@@ -43,6 +43,23 @@ QByteArray signedBody(const QByteArray &payload, const QString &secret)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
+// What keeps the response from being the transport failure with that code: no status, no body,
+// a failure whose text is the transport's own. Empty when nothing does.
+QString transportFailureFault(const ApiResponse &response, int error)
+{
+    if (response.networkError != error)
+        return QStringLiteral("network error %1, not %2").arg(response.networkError).arg(error);
+    if (response.statusCode != 0)
+        return QStringLiteral("HTTP status %1").arg(response.statusCode);
+    if (!response.rawData.isEmpty() || !response.json.isEmpty())
+        return QStringLiteral("a body: ") + QString::fromUtf8(response.rawData);
+    if (response.isSuccess())
+        return QStringLiteral("a success");
+    if (response.errorString.isEmpty() || response.errorMessage() != response.errorString)
+        return QStringLiteral("the text \"%1\" of \"%2\"").arg(response.errorMessage(), response.errorString);
+    return {};
+}
+
 } // namespace
 
 class HttpClientTest : public QObject
@@ -82,6 +99,8 @@ private slots:
     void networkWorkEndsWithTheApplication();
 
 private:
+    void answerEcho(int status, const QByteArray &body);
+
     LocalBackendServer *m_server = nullptr;
     QString m_baseUrl;
 };
@@ -113,6 +132,15 @@ void HttpClientTest::init()
 void HttpClientTest::cleanup()
 {
     m_server->setSigning(false, QString());
+}
+
+// The echo route answers with this status and body from now on.
+void HttpClientTest::answerEcho(int status, const QByteArray &body)
+{
+    Fault fault;
+    fault.status = status;
+    fault.body = body;
+    m_server->setFault("GET", "/api/v1/echo", fault);
 }
 
 void HttpClientTest::defaults()
@@ -270,10 +298,7 @@ void HttpClientTest::envelope()
     QFETCH(QString, message);
     QFETCH(bool, jsonEmpty);
 
-    Fault fault;
-    fault.status = status;
-    fault.body = body;
-    m_server->setFault("GET", "/api/v1/echo", fault);
+    answerEcho(status, body);
 
     QSignalSpy networkErrors(client(), &HttpClient::networkError);
     ReplyCatcher catcher;
@@ -339,13 +364,8 @@ void HttpClientTest::refusedConnection()
     disconnect(client(), &HttpClient::networkError, this, nullptr);
 
     const ApiResponse &response = catcher.last();
-    QCOMPARE(response.networkError, int(QNetworkReply::ConnectionRefusedError));
-    QCOMPARE(response.statusCode, 0);
-    QVERIFY(response.rawData.isEmpty());
-    QVERIFY(response.json.isEmpty());
-    QVERIFY(!response.isSuccess());
-    QVERIFY(!response.errorString.isEmpty());
-    QCOMPARE(response.errorMessage(), response.errorString);
+    const QString fault = transportFailureFault(response, QNetworkReply::ConnectionRefusedError);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
     QCOMPARE(events, QStringList({"networkError:" + response.errorString, "callback"}));
 }
 
@@ -402,14 +422,8 @@ void HttpClientTest::transferEndingMidBodyIsATransportFailure()
     client()->get("echo", catcher.callback());
     QVERIFY(catcher.wait(1, 10000));
 
-    const ApiResponse &response = catcher.last();
-    QCOMPARE(response.networkError, error);
-    QCOMPARE(response.statusCode, 0);
-    QVERIFY(response.rawData.isEmpty());
-    QVERIFY(response.json.isEmpty());
-    QVERIFY(!response.isSuccess());
-    QVERIFY(!response.errorString.isEmpty());
-    QCOMPARE(response.errorMessage(), response.errorString);
+    const QString fault = transportFailureFault(catcher.last(), error);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
     QCOMPARE(networkErrors.size(), 1);
     QCOMPARE(authentication.size(), 0);
     const QStringList leaks = leakedSecrets(log.messages(), {"tok-partial"});
@@ -496,10 +510,7 @@ void HttpClientTest::signedReplies()
     QFETCH(bool, decoded);
 
     client()->setApiEncryption(true, secret);
-    Fault fault;
-    fault.status = status;
-    fault.body = body;
-    m_server->setFault("GET", "/api/v1/echo", fault);
+    answerEcho(status, body);
 
     LogCapture log;
     ReplyCatcher catcher;
@@ -623,10 +634,7 @@ void HttpClientTest::signedAndMalformedBodiesKeepSecretsOutOfTheLog()
     QFETCH(QByteArray, body);
 
     client()->setApiEncryption(!clientSecret.isEmpty(), clientSecret);
-    Fault fault;
-    fault.status = status;
-    fault.body = body;
-    m_server->setFault("GET", "/api/v1/echo", fault);
+    answerEcho(status, body);
 
     LogCapture log;
     ReplyCatcher catcher;
