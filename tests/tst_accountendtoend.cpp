@@ -61,6 +61,7 @@ private slots:
 private:
     void waitForStack(int depth);
     void clickBack(int depthAfter);
+    const QuickWindowDriver &driver() const { return m_client->driver(); }
 
     QTemporaryDir m_tmp;
     std::unique_ptr<StandInMachine> m_machine;
@@ -69,7 +70,6 @@ private:
     std::unique_ptr<ClientWindow> m_client;
     QmlApiAdapter *m_api = nullptr;
     QQuickWindow *m_window = nullptr;
-    std::unique_ptr<QuickWindowDriver> m_driver;
     QString m_orderNumber;
 };
 
@@ -89,11 +89,10 @@ void AccountEndToEndTest::initTestCase()
     ApiManager::instance()->initialize([](bool) {});
     Services::PaymentService::instance()->setPollInterval(kPollInterval);
 
-    m_api = new QmlApiAdapter(this);
     m_client = std::make_unique<ClientWindow>();
-    m_window = m_client->load(m_api);
-    QVERIFY(m_window);
-    m_driver = std::make_unique<QuickWindowDriver>(m_window);
+    QVERIFY(m_client->open());
+    m_api = m_client->api();
+    m_window = m_client->window();
 
     QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);
     m_api->login(kDemoEmail, kDemoPassword);
@@ -104,9 +103,7 @@ void AccountEndToEndTest::initTestCase()
 
 void AccountEndToEndTest::cleanupTestCase()
 {
-    m_driver.reset();
     m_client.reset();
-    delete m_api;
 }
 
 void AccountEndToEndTest::waitForStack(int depth)
@@ -124,42 +121,42 @@ void AccountEndToEndTest::clickBack(int depthAfter)
 
 void AccountEndToEndTest::settingsShowTheSignedInUser()
 {
-    QVERIFY(m_driver->click(QStringLiteral("settingsIcon")));
+    QVERIFY(driver().click(QStringLiteral("settingsIcon")));
     waitForStack(2);
     QVERIFY(m_client->evaluate(QStringLiteral("stackView.currentItem.children[0] instanceof SettingsScreenWrapper")).toBool());
-    QVERIFY(m_driver->itemShowing(kDemoName));
-    QVERIFY(m_driver->itemShowing(kDemoEmail));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("免费用户")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("退出登录")));
-    QVERIFY(!m_driver->itemShowing(QStringLiteral("⭐")));
+    QVERIFY(driver().itemShowing(kDemoName));
+    QVERIFY(driver().itemShowing(kDemoEmail));
+    QVERIFY(driver().itemShowing(QStringLiteral("免费用户")));
+    QVERIFY(driver().itemShowing(QStringLiteral("退出登录")));
+    QVERIFY(!driver().itemShowing(QStringLiteral("⭐")));
 }
 
 void AccountEndToEndTest::vipPurchaseCompletes()
 {
-    QVERIFY(m_driver->clickText(QStringLiteral("升级 VIP 会员")));
+    QVERIFY(driver().clickText(QStringLiteral("升级 VIP 会员")));
     waitForStack(3);
     // The local back end lists its three active plans; the second is chosen by default.
-    QTRY_VERIFY(m_driver->itemShowing(QStringLiteral("年卡")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("立即开通 ¥40")));
-    QVERIFY(!m_driver->itemShowing(QStringLiteral("正在加载套餐...")));
-    QVERIFY(m_driver->clickText(QStringLiteral("月卡")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("立即开通 ¥15")));
+    QTRY_VERIFY(driver().itemShowing(QStringLiteral("年卡")));
+    QVERIFY(driver().itemShowing(QStringLiteral("立即开通 ¥40")));
+    QVERIFY(!driver().itemShowing(QStringLiteral("正在加载套餐...")));
+    QVERIFY(driver().clickText(QStringLiteral("月卡")));
+    QVERIFY(driver().itemShowing(QStringLiteral("立即开通 ¥15")));
     QVERIFY(m_client->shoot(QStringLiteral("vip-choosing.png")));
 
     QSignalSpy created(m_api, &QmlApiAdapter::paymentCreated);
     QSignalSpy completed(m_api, &QmlApiAdapter::paymentCompleted);
     QSignalSpy refreshed(m_api, &QmlApiAdapter::userInfoChanged);
-    QVERIFY(m_driver->clickText(QStringLiteral("立即开通 ¥15")));
+    QVERIFY(driver().clickText(QStringLiteral("立即开通 ¥15")));
     QVERIFY(created.wait(5000));
     m_orderNumber = created.first().first().toMap().value(QStringLiteral("orderId")).toString();
     QVERIFY(!m_orderNumber.isEmpty());
 
-    QTRY_VERIFY(m_driver->itemShowing(QStringLiteral("请使用支付宝扫码支付")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("月卡 - ¥15")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("订单号: ") + m_orderNumber));
-    QVERIFY(!m_driver->itemShowing(QStringLiteral("年卡")));
+    QTRY_VERIFY(driver().itemShowing(QStringLiteral("请使用支付宝扫码支付")));
+    QVERIFY(driver().itemShowing(QStringLiteral("月卡 - ¥15")));
+    QVERIFY(driver().itemShowing(QStringLiteral("订单号: ") + m_orderNumber));
+    QVERIFY(!driver().itemShowing(QStringLiteral("年卡")));
     // The picture comes from the payment address, straight from the local back end.
-    QQuickItem *image = m_driver->itemOfClass("QQuickImage");
+    QQuickItem *image = driver().itemOfClass("QQuickImage");
     QVERIFY(image);
     QCOMPARE(image->property("source").toUrl().path(), QStringLiteral("/pay/") + m_orderNumber);
     QTRY_COMPARE(image->property("status").toInt(), kImageReady);
@@ -170,9 +167,9 @@ void AccountEndToEndTest::vipPurchaseCompletes()
     // Completed on the back end's third status query, then the user is read again.
     QVERIFY(completed.wait(4 * kPollInterval));
     QCOMPARE(completed.first().first().toString(), m_orderNumber);
-    QTRY_VERIFY(m_driver->itemShowing(QStringLiteral("年卡")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("立即开通 ¥15")));
-    QVERIFY(!m_driver->itemShowing(QStringLiteral("请使用支付宝扫码支付")));
+    QTRY_VERIFY(driver().itemShowing(QStringLiteral("年卡")));
+    QVERIFY(driver().itemShowing(QStringLiteral("立即开通 ¥15")));
+    QVERIFY(!driver().itemShowing(QStringLiteral("请使用支付宝扫码支付")));
     QTRY_VERIFY(m_api->isVip());
     QVERIFY(refreshed.count() >= 2);
 }
@@ -180,49 +177,49 @@ void AccountEndToEndTest::vipPurchaseCompletes()
 void AccountEndToEndTest::settingsCardShowsVip()
 {
     clickBack(2);
-    QVERIFY(m_driver->itemShowing(QStringLiteral("VIP会员 · 剩余30天")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("VIP会员 剩余30天")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("感谢您的支持")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("⭐")));
+    QVERIFY(driver().itemShowing(QStringLiteral("VIP会员 · 剩余30天")));
+    QVERIFY(driver().itemShowing(QStringLiteral("VIP会员 剩余30天")));
+    QVERIFY(driver().itemShowing(QStringLiteral("感谢您的支持")));
+    QVERIFY(driver().itemShowing(QStringLiteral("⭐")));
     QVERIFY(m_client->shoot(QStringLiteral("settings-vip.png")));
 }
 
 void AccountEndToEndTest::orderHistoryShowsTheCompletedOrder()
 {
-    QVERIFY(m_driver->clickText(QStringLiteral("我的订单")));
+    QVERIFY(driver().clickText(QStringLiteral("我的订单")));
     waitForStack(3);
-    QTRY_VERIFY(m_driver->itemShowing(m_orderNumber));
-    QQuickItem *chipText = m_driver->itemShowing(QStringLiteral("已完成"));
+    QTRY_VERIFY(driver().itemShowing(m_orderNumber));
+    QQuickItem *chipText = driver().itemShowing(QStringLiteral("已完成"));
     QVERIFY(chipText);
     QCOMPARE(chipText->parentItem()->property("color").value<QColor>(), QColor(QStringLiteral("#00CCAA")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("¥15")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("支付方式: 支付宝")));
-    QVERIFY(m_driver->itemShowing(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
-    QVERIFY(!m_driver->itemShowing(QStringLiteral("暂无订单记录")));
+    QVERIFY(driver().itemShowing(QStringLiteral("¥15")));
+    QVERIFY(driver().itemShowing(QStringLiteral("支付方式: 支付宝")));
+    QVERIFY(driver().itemShowing(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+    QVERIFY(!driver().itemShowing(QStringLiteral("暂无订单记录")));
     QVERIFY(m_client->shoot(QStringLiteral("orders.png")));
     clickBack(2);
 }
 
 void AccountEndToEndTest::announcementsShowTheServicesNotices()
 {
-    QVERIFY(m_driver->clickText(QStringLiteral("公告系统")));
+    QVERIFY(driver().clickText(QStringLiteral("公告系统")));
     waitForStack(3);
     // The seed's notices for every platform and for this one, not the Android one.
-    QTRY_VERIFY(m_driver->itemShowing(QStringLiteral("欢迎使用Norvane加速器")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("Windows客户端更新")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("春节活动")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("春节期间年卡限时优惠。")));
-    QVERIFY(!m_driver->itemShowing(QStringLiteral("Android客户端上线")));
-    QVERIFY(!m_driver->itemShowing(QStringLiteral("加载中...")));
+    QTRY_VERIFY(driver().itemShowing(QStringLiteral("欢迎使用Norvane加速器")));
+    QVERIFY(driver().itemShowing(QStringLiteral("Windows客户端更新")));
+    QVERIFY(driver().itemShowing(QStringLiteral("春节活动")));
+    QVERIFY(driver().itemShowing(QStringLiteral("春节期间年卡限时优惠。")));
+    QVERIFY(!driver().itemShowing(QStringLiteral("Android客户端上线")));
+    QVERIFY(!driver().itemShowing(QStringLiteral("加载中...")));
     QVERIFY(m_client->shoot(QStringLiteral("announcements.png")));
     clickBack(2);
 }
 
 void AccountEndToEndTest::aboutPageShowsAndReturns()
 {
-    QVERIFY(m_driver->clickText(QStringLiteral("关于我们")));
+    QVERIFY(driver().clickText(QStringLiteral("关于我们")));
     waitForStack(3);
-    QVERIFY(m_driver->itemShowing(QStringLiteral("Version 1.0.0 (Build 1024)")));
+    QVERIFY(driver().itemShowing(QStringLiteral("Version 1.0.0 (Build 1024)")));
     QVERIFY(m_client->shoot(QStringLiteral("about.png")));
     clickBack(2);
 }
@@ -230,14 +227,14 @@ void AccountEndToEndTest::aboutPageShowsAndReturns()
 void AccountEndToEndTest::signOutFromSettings()
 {
     QSignalSpy signedOut(m_api, &QmlApiAdapter::loginStateChanged);
-    QVERIFY(m_driver->clickText(QStringLiteral("退出登录")));
+    QVERIFY(driver().clickText(QStringLiteral("退出登录")));
     QTRY_COMPARE_WITH_TIMEOUT(signedOut.count(), 4, 5000);
     QVERIFY(!m_api->isLoggedIn());
-    QTRY_VERIFY(m_driver->itemShowing(QStringLiteral("未登录")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("点击登录")));
-    QVERIFY(m_driver->itemShowing(QStringLiteral("升级 VIP 会员")));
-    QVERIFY(!m_driver->itemShowing(QStringLiteral("退出登录")));
-    QVERIFY(!m_driver->itemShowing(kDemoEmail));
+    QTRY_VERIFY(driver().itemShowing(QStringLiteral("未登录")));
+    QVERIFY(driver().itemShowing(QStringLiteral("点击登录")));
+    QVERIFY(driver().itemShowing(QStringLiteral("升级 VIP 会员")));
+    QVERIFY(!driver().itemShowing(QStringLiteral("退出登录")));
+    QVERIFY(!driver().itemShowing(kDemoEmail));
     // The page stays open.
     QCOMPARE(m_client->evaluate(QStringLiteral("stackView.depth")).toInt(), 2);
     QVERIFY(m_client->shoot(QStringLiteral("settings-signed-out.png")));

@@ -21,7 +21,6 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QQuickItem>
-#include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,6 +58,8 @@ private slots:
     void vipConnectionGlows();
 
 private:
+    QVariant evaluate(const QString &expression) { return m_client->evaluate(expression); }
+    const QuickWindowDriver &driver() const { return m_client->driver(); }
     bool signIn(const QString &email, const QString &password);
     void clickConnectControl();
     void verifyOff();
@@ -71,8 +72,6 @@ private:
     std::unique_ptr<ApiRoutes> m_routes;
     std::unique_ptr<ClientWindow> m_client;
     QmlApiAdapter *m_api = nullptr;
-    QQuickWindow *m_window = nullptr;
-    std::unique_ptr<QuickWindowDriver> m_driver;
 };
 
 void HomeEndToEndTest::initTestCase()
@@ -101,27 +100,22 @@ void HomeEndToEndTest::initTestCase()
     VpnConnectionService::instance()->proxyCore()->setConnectDelay(500);
     Services::HeartbeatService::instance()->setDefaultIntervalMs(200);
 
-    // Put together as the program's start-up does.
-    m_api = new QmlApiAdapter(this);
     m_client = std::make_unique<ClientWindow>();
-    m_window = m_client->load(m_api);
-    QVERIFY(m_window);
-    m_driver = std::make_unique<QuickWindowDriver>(m_window);
+    QVERIFY(m_client->open());
+    m_api = m_client->api();
 
     // Signed in while the splash shows, the home page's first server list is the user's own,
     // and it proposes the line the user may use.
     QVERIFY(signIn(QStringLiteral("demo@norvane.local"), QStringLiteral("demo1234")));
-    QTRY_VERIFY_WITH_TIMEOUT(m_client->evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool(), 5000);
-    QTRY_COMPARE(m_client->evaluate(QStringLiteral("currentServerId")).toInt(), 1);
-    QTRY_VERIFY(!m_client->evaluate(QStringLiteral("stackView.busy")).toBool());
+    QTRY_VERIFY_WITH_TIMEOUT(evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool(), 5000);
+    QTRY_COMPARE(evaluate(QStringLiteral("currentServerId")).toInt(), 1);
+    QTRY_VERIFY(!evaluate(QStringLiteral("stackView.busy")).toBool());
 }
 
 void HomeEndToEndTest::cleanupTestCase()
 {
     VpnConnectionService::instance()->disconnect();
-    m_driver.reset();
     m_client.reset();
-    delete m_api;
 }
 
 bool HomeEndToEndTest::signIn(const QString &email, const QString &password)
@@ -133,15 +127,15 @@ bool HomeEndToEndTest::signIn(const QString &email, const QString &password)
 
 void HomeEndToEndTest::clickConnectControl()
 {
-    QVERIFY(m_driver->click(QStringLiteral("connectButton")));
+    QVERIFY(driver().click(QStringLiteral("connectButton")));
 }
 
 void HomeEndToEndTest::verifyOff()
 {
-    QTRY_VERIFY(!m_driver->read(QStringLiteral("connectButton"), "connected").toBool());
-    QCOMPARE(m_driver->read(QStringLiteral("connectButton"), "connecting").toBool(), false);
-    QCOMPARE(m_driver->read(QStringLiteral("durationLabel"), "text").toString(), QStringLiteral("00:00:00"));
-    QCOMPARE(m_driver->read(QStringLiteral("statusLine"), "text").toString(), QStringLiteral("未连接"));
+    QTRY_VERIFY(!driver().read(QStringLiteral("connectButton"), "connected").toBool());
+    QCOMPARE(driver().read(QStringLiteral("connectButton"), "connecting").toBool(), false);
+    QCOMPARE(driver().read(QStringLiteral("durationLabel"), "text").toString(), QStringLiteral("00:00:00"));
+    QCOMPARE(driver().read(QStringLiteral("statusLine"), "text").toString(), QStringLiteral("未连接"));
     QCOMPARE(VpnConnectionService::instance()->state(), VpnConnectionService::Disconnected);
     // The user's own proxy is back and nothing of the connection is left.
     QCOMPARE(m_machine->internetSetting("ProxyEnable"), (QJsonObject{{"type", "REG_DWORD"}, {"data", 1}}));
@@ -152,29 +146,29 @@ void HomeEndToEndTest::verifyOff()
 
 void HomeEndToEndTest::freeUserConnectsAndDisconnectsByClicks()
 {
-    QCOMPARE(m_driver->read(QStringLiteral("serverNameLine"), "text").toString(), QStringLiteral("本地免费节点"));
-    QCOMPARE(m_driver->read(QStringLiteral("latencyLine"), "text").toString(), QStringLiteral("延迟: 45ms"));
-    QCOMPARE(m_driver->read(QStringLiteral("subtitle"), "text").toString(), QStringLiteral("免费用户"));
-    QCOMPARE(m_driver->read(QStringLiteral("connectHint"), "text").toString(), QStringLiteral("点击连接"));
+    QCOMPARE(driver().read(QStringLiteral("serverNameLine"), "text").toString(), QStringLiteral("本地免费节点"));
+    QCOMPARE(driver().read(QStringLiteral("latencyLine"), "text").toString(), QStringLiteral("延迟: 45ms"));
+    QCOMPARE(driver().read(QStringLiteral("subtitle"), "text").toString(), QStringLiteral("免费用户"));
+    QCOMPARE(driver().read(QStringLiteral("connectHint"), "text").toString(), QStringLiteral("点击连接"));
     QVERIFY(m_client->shoot(QStringLiteral("home-signed-in-free.png")));
 
     clickConnectControl();
     // The request is under way once the click is handled; the core comes up later.
-    QCOMPARE(m_driver->read(QStringLiteral("connectButton"), "connecting").toBool(), true);
-    QCOMPARE(m_driver->read(QStringLiteral("connectButton"), "connected").toBool(), false);
-    QTRY_VERIFY_WITH_TIMEOUT(m_driver->read(QStringLiteral("connectButton"), "connected").toBool(), 10000);
-    QCOMPARE(m_driver->read(QStringLiteral("connectButton"), "connecting").toBool(), false);
-    QCOMPARE(m_driver->read(QStringLiteral("statusLine"), "text").toString(), QStringLiteral("已连接"));
-    QVERIFY(!m_driver->item(QStringLiteral("connectHint")));
+    QCOMPARE(driver().read(QStringLiteral("connectButton"), "connecting").toBool(), true);
+    QCOMPARE(driver().read(QStringLiteral("connectButton"), "connected").toBool(), false);
+    QTRY_VERIFY_WITH_TIMEOUT(driver().read(QStringLiteral("connectButton"), "connected").toBool(), 10000);
+    QCOMPARE(driver().read(QStringLiteral("connectButton"), "connecting").toBool(), false);
+    QCOMPARE(driver().read(QStringLiteral("statusLine"), "text").toString(), QStringLiteral("已连接"));
+    QVERIFY(!driver().item(QStringLiteral("connectHint")));
     QCOMPARE(m_machine->internetSetting("ProxyServer"),
              (QJsonObject{{"type", "REG_SZ"}, {"data", "socks=127.0.0.1:10315"}}));
 
-    QTRY_COMPARE_WITH_TIMEOUT(m_driver->read(QStringLiteral("durationLabel"), "text").toString(),
+    QTRY_COMPARE_WITH_TIMEOUT(driver().read(QStringLiteral("durationLabel"), "text").toString(),
                               QStringLiteral("00:00:02"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(m_driver->read(QStringLiteral("uploadSpeedText"), "text").toString() != "0 B/s"
-                                 && m_driver->read(QStringLiteral("downloadSpeedText"), "text").toString() != "0 B/s",
+    QTRY_VERIFY_WITH_TIMEOUT(driver().read(QStringLiteral("uploadSpeedText"), "text").toString() != "0 B/s"
+                                 && driver().read(QStringLiteral("downloadSpeedText"), "text").toString() != "0 B/s",
                              6000);
-    QVERIFY(m_driver->read(QStringLiteral("downloadSpeedText"), "text").toString().endsWith(QLatin1String("/s")));
+    QVERIFY(driver().read(QStringLiteral("downloadSpeedText"), "text").toString().endsWith(QLatin1String("/s")));
 
     // Only the vmess server's own DNS knows the name: an answer proves the tunnel carried it.
     QVERIFY(LocalPort::waitUntilServed(kMixedPort, 5000));
@@ -192,22 +186,22 @@ void HomeEndToEndTest::vipConnectionGlows()
     m_api->logout();
     QTRY_VERIFY(!m_api->isLoggedIn());
     QVERIFY(signIn(QStringLiteral("vip@norvane.local"), QStringLiteral("vip12345")));
-    QTRY_COMPARE(m_driver->read(QStringLiteral("subtitle"), "text").toString(), QStringLiteral("VIP会员"));
-    QCOMPARE(m_driver->read(QStringLiteral("statusText"), "text").toString(), QStringLiteral("VIP %1天").arg(m_api->vipDays()));
+    QTRY_COMPARE(driver().read(QStringLiteral("subtitle"), "text").toString(), QStringLiteral("VIP会员"));
+    QCOMPARE(driver().read(QStringLiteral("statusText"), "text").toString(), QStringLiteral("VIP %1天").arg(m_api->vipDays()));
 
     clickConnectControl();
-    QTRY_VERIFY_WITH_TIMEOUT(m_driver->read(QStringLiteral("connectButton"), "connected").toBool(), 10000);
-    QQuickItem *glow = m_driver->item(QStringLiteral("glow"));
+    QTRY_VERIFY_WITH_TIMEOUT(driver().read(QStringLiteral("connectButton"), "connected").toBool(), 10000);
+    QQuickItem *glow = driver().item(QStringLiteral("glow"));
     QVERIFY(glow);
     QCOMPARE(glow->property("color").value<QColor>(), QColor(QStringLiteral("#FFEB3B")));
-    QTRY_COMPARE_WITH_TIMEOUT(m_driver->read(QStringLiteral("durationLabel"), "text").toString(),
+    QTRY_COMPARE_WITH_TIMEOUT(driver().read(QStringLiteral("durationLabel"), "text").toString(),
                               QStringLiteral("00:00:02"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(glow->opacity() > 0.17, 4000);
     QVERIFY(m_client->shoot(QStringLiteral("home-connected-vip.png")));
 
     clickConnectControl();
     verifyOff();
-    QVERIFY(!m_driver->item(QStringLiteral("glow")));
+    QVERIFY(!driver().item(QStringLiteral("glow")));
 }
 
 QTEST_MAIN(HomeEndToEndTest)

@@ -50,6 +50,8 @@ private slots:
     void forcedDisconnectShowsTheWarningAndSignsOut();
 
 private:
+    QVariant evaluate(const QString &expression) { return m_client->evaluate(expression); }
+
     QTemporaryDir m_tmp;
     std::unique_ptr<StandInMachine> m_machine;
     std::unique_ptr<LocalBackendServer> m_backend;
@@ -79,28 +81,26 @@ void WindowEndToEndTest::initTestCase()
     VpnConnectionService::instance()->proxyCore()->setConnectDelay(500);
     Services::HeartbeatService::instance()->setDefaultIntervalMs(200);
 
-    // Put together as the program's start-up does.
-    m_api = new QmlApiAdapter(this);
     m_client = std::make_unique<ClientWindow>();
-    m_window = m_client->load(m_api);
-    QVERIFY(m_window);
+    QVERIFY(m_client->open());
+    m_api = m_client->api();
+    m_window = m_client->window();
 }
 
 void WindowEndToEndTest::cleanupTestCase()
 {
     VpnConnectionService::instance()->disconnect();
     m_client.reset();
-    delete m_api;
 }
 
 void WindowEndToEndTest::splashThenHome()
 {
     QCOMPARE(m_window->width(), 430);
     QCOMPARE(m_window->height(), 880);
-    QVERIFY(m_client->evaluate(QStringLiteral("stackView.currentItem instanceof SplashScreen")).toBool());
+    QVERIFY(evaluate(QStringLiteral("stackView.currentItem instanceof SplashScreen")).toBool());
     // The window asked for the system configuration and took the application name from it.
     QTRY_COMPARE(m_window->title(), kAppName);
-    QTRY_VERIFY_WITH_TIMEOUT(m_client->evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool(), 5000);
 }
 
 void WindowEndToEndTest::forcedDisconnectShowsTheWarningAndSignsOut()
@@ -114,7 +114,7 @@ void WindowEndToEndTest::forcedDisconnectShowsTheWarningAndSignsOut()
     QSignalSpy connected(m_api, &QmlApiAdapter::vpnConnected);
     QVERIFY(m_api->connectVpn(1, link, false));
     QVERIFY(connected.wait(10000));
-    QVERIFY(!m_client->evaluate(QStringLiteral("messageDialog.visible")).toBool());
+    QVERIFY(!evaluate(QStringLiteral("messageDialog.visible")).toBool());
 
     // The back end orders once: the farewell beat's answer no longer carries the order.
     QObject::connect(m_api, &QmlApiAdapter::vpnForceDisconnected, this,
@@ -122,18 +122,18 @@ void WindowEndToEndTest::forcedDisconnectShowsTheWarningAndSignsOut()
     QSignalSpy signedOut(m_api, &QmlApiAdapter::loginStateChanged);
     m_routes->setDeviceStatus({QStringLiteral("active"), true, kKickedText});
 
-    QTRY_VERIFY_WITH_TIMEOUT(m_client->evaluate(QStringLiteral("messageDialog.opened")).toBool(), 5000);
-    QCOMPARE(m_client->evaluate(QStringLiteral("messageDialog.titleText")).toString(), QStringLiteral("警告"));
-    QCOMPARE(m_client->evaluate(QStringLiteral("messageDialog.messageText")).toString(), kKickedText);
+    QTRY_VERIFY_WITH_TIMEOUT(evaluate(QStringLiteral("messageDialog.opened")).toBool(), 5000);
+    QCOMPARE(evaluate(QStringLiteral("messageDialog.titleText")).toString(), QStringLiteral("警告"));
+    QCOMPARE(evaluate(QStringLiteral("messageDialog.messageText")).toString(), kKickedText);
     QCOMPARE(VpnConnectionService::instance()->state(), VpnConnectionService::Disconnected);
-    QVERIFY(m_client->evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool());
+    QVERIFY(evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool());
 
     QVERIFY(m_client->shoot(QStringLiteral("forced-disconnect.png")));
 
     // The text says the account was taken over elsewhere: the client signs out a second later.
     QTRY_VERIFY_WITH_TIMEOUT(signedOut.contains(QVariantList{false}), 3000);
     QVERIFY(!m_api->isLoggedIn());
-    QVERIFY(m_client->evaluate(QStringLiteral("messageDialog.opened")).toBool());
+    QVERIFY(evaluate(QStringLiteral("messageDialog.opened")).toBool());
 }
 
 QTEST_MAIN(WindowEndToEndTest)

@@ -83,6 +83,9 @@ def main():
             wait_for(log_path, "VPN连接成功", 20)
             time.sleep(2)
             result["connected"] = idle_window(process.pid, log_path, idle)
+            # A second click disconnects, so that the proxy core ends with the client.
+            subprocess.run(["xdotool", "mousemove", "215", "443", "click", "1", "mousemove", "420", "870"], check=True)
+            wait_for(log_path, "VPN已断开", 20)
         with open(output, "w") as out:
             json.dump(result, out)
     finally:

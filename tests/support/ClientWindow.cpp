@@ -1,5 +1,8 @@
 #include "support/ClientWindow.h"
 
+#include "api/bridge/QmlApiAdapter.h"
+#include "support/QuickWindowDriver.h"
+
 #include <QDir>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
@@ -10,30 +13,28 @@
 
 ClientWindow::ClientWindow() = default;
 
-ClientWindow::~ClientWindow() = default;
+ClientWindow::~ClientWindow()
+{
+    m_driver.reset();
+    m_engine.reset();
+    m_api.reset();
+}
 
-QQuickWindow *ClientWindow::load(QObject *api)
+bool ClientWindow::open()
 {
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     m_engine = std::make_unique<QQmlApplicationEngine>();
-    m_engine->rootContext()->setContextProperty(QStringLiteral("API"), api);
+    m_api = std::make_unique<Norvane::Api::QmlApiAdapter>();
+    m_engine->rootContext()->setContextProperty(QStringLiteral("API"), m_api.get());
     m_engine->addImportPath(QStringLiteral(":/qt/qml"));
     m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/UntitledProject1Content/App.qml")));
-    if (m_engine->rootObjects().size() != 1) {
-        qWarning() << "App.qml gave" << m_engine->rootObjects().size() << "root objects";
-        return nullptr;
-    }
+    if (m_engine->rootObjects().size() != 1)
+        return false;
     m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
-    if (!m_window || !QTest::qWaitForWindowExposed(m_window)) {
-        qWarning() << "the window did not show";
-        m_window = nullptr;
-    }
-    return m_window;
-}
-
-QQuickWindow *ClientWindow::window() const
-{
-    return m_window;
+    if (!m_window || !QTest::qWaitForWindowExposed(m_window))
+        return false;
+    m_driver = std::make_unique<QuickWindowDriver>(m_window);
+    return true;
 }
 
 QVariant ClientWindow::evaluate(const QString &expression) const

@@ -5,31 +5,37 @@
 
 #include <memory>
 
-class QObject;
 class QQmlApplicationEngine;
 class QQuickWindow;
+class QuickWindowDriver;
 
-// The client's window as the program puts it together, for the end-to-end suites: the Basic
-// style, the bridge published as "API", the compiled modules' import path and App.qml from the
-// resources. The bridge must outlive it.
+namespace Norvane::Api {
+class QmlApiAdapter;
+}
+
+// The client's window put together as the program's start-up does: the real bridge published
+// as "API" and App.qml loaded from the compiled resources.
 class ClientWindow
 {
 public:
     ClientWindow();
     ~ClientWindow();
 
-    // The shown window, or nullptr (with a warning) when it did not load or show.
-    QQuickWindow *load(QObject *api);
-    QQuickWindow *window() const;
+    // Loads the window and waits until it is shown; false when it could not be.
+    bool open();
+
+    Norvane::Api::QmlApiAdapter *api() const { return m_api.get(); }
+    QQuickWindow *window() const { return m_window; }
+    const QuickWindowDriver &driver() const { return *m_driver; }
 
     // Evaluated in the window's own scope, where its ids (stackView, messageDialog) are known.
     QVariant evaluate(const QString &expression) const;
-
-    // Saves the window as that file in NORVANE_SCREENSHOT_DIR when it is set; false only when
-    // the picture could not be saved.
+    // With NORVANE_SCREENSHOT_DIR set, saves the window there under the name; true otherwise.
     bool shoot(const QString &name) const;
 
 private:
     std::unique_ptr<QQmlApplicationEngine> m_engine;
+    std::unique_ptr<Norvane::Api::QmlApiAdapter> m_api;
     QQuickWindow *m_window = nullptr;
+    std::unique_ptr<QuickWindowDriver> m_driver;
 };
