@@ -5,17 +5,20 @@ QmlLog::QmlLog(QObject *parent)
 {
 }
 
-QStringList QmlLog::messages() const
+QStringList QmlLog::messages()
 {
+    m_capture.moveToFront();
     return m_capture.messages();
 }
 
-int QmlLog::count(const QString &text) const
+int QmlLog::count(const QString &text)
 {
+    m_capture.moveToFront();
     return m_capture.count(text);
 }
 
 void QmlLog::clear()
 {
+    m_capture.moveToFront();
     m_capture.clear();
 }

@@ -1,5 +1,7 @@
 #include "support/LogCapture.h"
 
+#include <cstdio>
+
 namespace {
 
 QStringList &captured()
@@ -16,9 +18,19 @@ QtMessageHandler &previousHandler()
 
 void capture(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
+    // A handler behind the capture that passes messages back to the one it replaced (the capture
+    // itself, once it has been moved in front of it) would bring the message round again.
+    static thread_local bool forwarding = false;
+    if (forwarding) {
+        fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+        return;
+    }
     captured().append(message);
-    if (previousHandler())
+    if (previousHandler()) {
+        forwarding = true;
         previousHandler()(type, context, message);
+        forwarding = false;
+    }
 }
 
 } // namespace
@@ -57,4 +69,11 @@ int LogCapture::count(const QString &text) const
 void LogCapture::clear()
 {
     captured().clear();
+}
+
+void LogCapture::moveToFront()
+{
+    const QtMessageHandler current = qInstallMessageHandler(capture);
+    if (current != capture)
+        previousHandler() = current;
 }
