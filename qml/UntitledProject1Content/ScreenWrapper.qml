@@ -1,64 +1,100 @@
 import QtQuick
+import QtQuick.Controls
 import UntitledProject1
+import UntitledProject1Content
 
-// Placeholder for the home page: the click areas, selected-server and traffic fields and the
-// default-server signal the window binds and connects to.
+// The home page: the home form fed with the account from "API" and with transfer rates made of
+// the connection's traffic totals; the window binds the selected server and connects its
+// navigation through the aliases.
 Item {
     id: wrapper
 
-    readonly property alias loginArea: userMouseArea
-    readonly property alias announcementArea: announcementMouseArea
-    readonly property alias settingsArea: settingsMouseArea
-    readonly property alias selectServerArea: selectServerMouseArea
-    readonly property alias vipArea: vipMouseArea
+    readonly property alias loginArea: screenItem.loginArea
+    readonly property alias announcementArea: screenItem.announcementArea
+    readonly property alias settingsArea: screenItem.settingsArea
+    readonly property alias selectServerArea: screenItem.selectServerArea
+    readonly property alias vipArea: screenItem.vipArea
 
-    property string selectedServerName: "选择服务器"
-    property string selectedServerFlag: "🌐"
-    property string selectedServerCountryCode: ""
-    property string selectedServerLatency: ""
-    property int selectedServerId: -1
-    property string selectedServerVmessLink: ""
-    property bool selectedServerRequiresVip: false
+    property alias selectedServerName: screenItem.selectedServerName
+    property alias selectedServerFlag: screenItem.selectedServerFlag
+    property alias selectedServerCountryCode: screenItem.selectedServerCountryCode
+    property alias selectedServerLatency: screenItem.selectedServerLatency
+    property alias selectedServerId: screenItem.selectedServerId
+    property alias selectedServerVmessLink: screenItem.selectedServerVmessLink
+    property alias selectedServerRequiresVip: screenItem.selectedServerRequiresVip
 
-    property string uploadSpeed: "0 B/s"
-    property string downloadSpeed: "0 B/s"
-    property real uploadBytes: 0
-    property real downloadBytes: 0
+    property alias uploadSpeed: screenItem.uploadSpeed
+    property alias downloadSpeed: screenItem.downloadSpeed
+    property alias uploadBytes: screenItem.uploadBytes
+    property alias downloadBytes: screenItem.downloadBytes
 
     signal defaultServerNeeded(int serverId, string serverName, string serverFlag, string countryCode, string vmessLink, bool requiresVip)
 
-    Column {
+    // Bytes moved since the last report. The totals start again at 0 with every connection, so
+    // a total below the stored one begins a new connection and counts whole.
+    function increase(total, previous) {
+        return Math.max(0, total >= previous ? total - previous : total)
+    }
+
+    Screen {
+        id: screenItem
         anchors.fill: parent
 
-        MouseArea {
-            id: userMouseArea
-            width: parent.width
-            height: 50
-            cursorShape: Qt.PointingHandCursor
+        userLoggedIn: typeof API !== "undefined" ? API.isLoggedIn : false
+        userEmail: typeof API !== "undefined" ? API.userEmail : ""
+        userName: typeof API !== "undefined" ? API.userName : ""
+        userIsVip: typeof API !== "undefined" ? API.isVip : false
+        vipDays: typeof API !== "undefined" ? API.vipDays : 0
+        freeMinutes: typeof API !== "undefined" ? API.freeMinutes : 120
+
+        onDefaultServerNeeded: function(serverId, serverName, serverFlag, countryCode, vmessLink, requiresVip) {
+            console.log("[DEBUG H6] ScreenWrapper收到defaultServerNeeded信号:", serverName, serverId,
+                        "vmessLink长度:", vmessLink.length)
+            wrapper.defaultServerNeeded(serverId, serverName, serverFlag, countryCode, vmessLink, requiresVip)
         }
-        MouseArea {
-            id: announcementMouseArea
-            width: parent.width
-            height: 50
-            cursorShape: Qt.PointingHandCursor
+
+        onSelectedServerIdChanged: console.log("[DEBUG H4] screenItem.selectedServerId changed - newId:",
+                                               selectedServerId, "newName:", selectedServerName)
+    }
+
+    Connections {
+        target: typeof API !== "undefined" ? API : null
+        ignoreUnknownSignals: true
+
+        function onUserInfoChanged() {
+            console.log("✅ 用户信息已更新: VIP=" + API.isVip + ", VIP天数=" + API.vipDays + ", 免费分钟=" + API.freeMinutes)
+            screenItem.userLoggedIn = API.isLoggedIn
+            screenItem.userEmail = API.userEmail
+            screenItem.userName = API.userName
+            screenItem.userIsVip = API.isVip
+            screenItem.vipDays = API.vipDays
+            screenItem.freeMinutes = API.freeMinutes
         }
-        MouseArea {
-            id: settingsMouseArea
-            width: parent.width
-            height: 50
-            cursorShape: Qt.PointingHandCursor
+
+        function onLoginStateChanged(loggedIn) {
+            console.log("登录状态变更:", loggedIn)
+            screenItem.userLoggedIn = loggedIn
         }
-        MouseArea {
-            id: selectServerMouseArea
-            width: parent.width
-            height: 64
-            cursorShape: Qt.PointingHandCursor
+
+        function onVpnConnected() {
+            screenItem.uploadBytes = 0
+            screenItem.downloadBytes = 0
         }
-        MouseArea {
-            id: vipMouseArea
-            width: parent.width
-            height: 64
-            cursorShape: Qt.PointingHandCursor
+
+        function onVpnTrafficUpdate(uploadBytes, downloadBytes) {
+            var up = wrapper.increase(uploadBytes, screenItem.uploadBytes)
+            var down = wrapper.increase(downloadBytes, screenItem.downloadBytes)
+            screenItem.uploadSpeed = screenItem.formatTraffic(up / 2)
+            screenItem.downloadSpeed = screenItem.formatTraffic(down / 2)
+            screenItem.uploadBytes = uploadBytes
+            screenItem.downloadBytes = downloadBytes
+        }
+    }
+
+    Component.onCompleted: {
+        if (typeof API !== "undefined" && API.isLoggedIn) {
+            console.log("主界面加载，刷新用户信息")
+            API.refreshUserInfo()
         }
     }
 }

@@ -48,4 +48,15 @@ void FakeApi::setPermissionCode(int code)
     m_permissionCode = code;
 }
 
+void FakeApi::setConnectVpnFailure(int reasonCode, const QString &message)
+{
+    m_connectFailureCode = reasonCode;
+    m_connectFailureText = message;
+}
+
+void FakeApi::setFailureReasonText(int reasonCode, const QString &text)
+{
+    m_failureReasonTexts.insert(reasonCode, text);
+}
+
 } // namespace Norvane::Testing

@@ -22,6 +22,11 @@ public:
     Q_INVOKABLE void setAccount(const QVariantMap &account);
     Q_INVOKABLE void setConnectVpnResult(bool result);
     Q_INVOKABLE void setPermissionCode(int code);
+
+    // Connection: the failure connectVpn reports while it runs (code 0: none), and the text that
+    // getVpnFailureReasonText gives for a code.
+    Q_INVOKABLE void setConnectVpnFailure(int reasonCode, const QString &message);
+    Q_INVOKABLE void setFailureReasonText(int reasonCode, const QString &text);
 };
 
 } // namespace Norvane::Testing

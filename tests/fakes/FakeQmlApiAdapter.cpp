@@ -119,6 +119,8 @@ void FakeQmlApiAdapter::setRoutingMode(int mode)
 bool FakeQmlApiAdapter::connectVpn(int serverId, const QString &vmessLink, bool requiresVip)
 {
     record(QStringLiteral("connectVpn"), {serverId, vmessLink, requiresVip});
+    if (m_connectFailureCode != 0)
+        emit vpnConnectionFailed(m_connectFailureCode, m_connectFailureText);
     return m_connectVpnResult;
 }
 
@@ -136,7 +138,7 @@ int FakeQmlApiAdapter::checkVpnPermission(int serverId, bool requiresVip)
 QString FakeQmlApiAdapter::getVpnFailureReasonText(int reasonCode)
 {
     record(QStringLiteral("getVpnFailureReasonText"), {reasonCode});
-    return QString();
+    return m_failureReasonTexts.value(reasonCode);
 }
 
 void FakeQmlApiAdapter::updateVpnTraffic(qlonglong uploadBytes, qlonglong downloadBytes)

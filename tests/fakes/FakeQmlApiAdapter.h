@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -118,6 +119,10 @@ protected:
 
     bool m_connectVpnResult = true;
     int m_permissionCode = 0;
+    // A failure that connectVpn reports through vpnConnectionFailed before it returns; 0: none.
+    int m_connectFailureCode = 0;
+    QString m_connectFailureText;
+    QMap<int, QString> m_failureReasonTexts;
 
 private:
     void record(const QString &name, const QVariantList &arguments = {});

@@ -17,7 +17,6 @@ public slots:
     {
         // The program pins the style at start-up; the pages' looks assume it.
         QQuickStyle::setStyle(QStringLiteral("Basic"));
-        m_log = new QmlLog(this);
     }
 
     void qmlEngineAvailable(QQmlEngine *engine)
@@ -25,6 +24,9 @@ public slots:
         engine->addImportPath(QStringLiteral(":/qt/qml"));
         engine->rootContext()->setContextProperty(QStringLiteral("API"),
                                                   new Norvane::Testing::FakeApi(engine));
+        // Made once the test log is up, so that the capture comes first and hands every message on.
+        if (!m_log)
+            m_log = new QmlLog(this);
         m_log->clear();
         engine->rootContext()->setContextProperty(QStringLiteral("Log"), m_log);
     }

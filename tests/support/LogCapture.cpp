@@ -1,7 +1,5 @@
 #include "support/LogCapture.h"
 
-#include <cstdio>
-
 namespace {
 
 QStringList &captured()
@@ -18,19 +16,9 @@ QtMessageHandler &previousHandler()
 
 void capture(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    // A handler behind the capture that passes messages back to the one it replaced (the capture
-    // itself, once it has been moved in front of it) would bring the message round again.
-    static thread_local bool forwarding = false;
-    if (forwarding) {
-        fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
-        return;
-    }
     captured().append(message);
-    if (previousHandler()) {
-        forwarding = true;
+    if (previousHandler())
         previousHandler()(type, context, message);
-        forwarding = false;
-    }
 }
 
 } // namespace
@@ -69,11 +57,4 @@ int LogCapture::count(const QString &text) const
 void LogCapture::clear()
 {
     captured().clear();
-}
-
-void LogCapture::moveToFront()
-{
-    const QtMessageHandler current = qInstallMessageHandler(capture);
-    if (current != capture)
-        previousHandler() = current;
 }

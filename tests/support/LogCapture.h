@@ -15,10 +15,6 @@ public:
     bool contains(const QString &text) const;
     int count(const QString &text) const;
     void clear();
-    // Puts the capture in front again when a handler installed later has covered it (the Quick
-    // Test log takes the channel when its first test case starts); the covering handler still
-    // gets every message.
-    void moveToFront();
 
 private:
     QtMessageHandler m_previous;
