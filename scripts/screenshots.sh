@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the client on a virtual display against the local back end and saves screenshots as PNG
 # files: the splash screen, then the home page once the splash has gone, then the window with
-# the warning of a forced disconnect. A Chinese font is installed as well, since a bare machine
+# the warning of a forced disconnect, then the pages of the sign-in road: the login page, the
+# registration page with an input error and the server page with the current line marked. A Chinese font is installed as well, since a bare machine
 # has none to draw the texts with.
 # Usage: scripts/screenshots.sh [output-dir]   (default: screenshots)
 set -euo pipefail
@@ -44,13 +45,28 @@ shoot splash
 sleep 3
 shoot home
 
+# Runs one of the window's end-to-end tests, which saves its pictures into the output folder as
+# it goes; it binds the proxy core's fixed ports, so it waits for other runs that hold them.
+window_test() {
+  local test=$1
+  shift
+  if ! HOME="$work/home" QT_QPA_PLATFORM=offscreen NORVANE_SCREENSHOT_DIR=$out \
+      flock /tmp/norvane-proxy-ports.lock "$bin/$test" > "$work/$test.log" 2>&1; then
+    echo "$test failed:" >&2
+    cat "$work/$test.log" >&2
+    exit 1
+  fi
+  for shot in "$@"; do
+    echo "saved $out/$shot.png"
+  done
+}
+
 # A forced disconnect needs a connection that the back end then ends. The window's end-to-end
 # test brings that about with the client's own bridge, services and proxy core against an
 # in-process back end, and saves the window once the warning is open.
-if ! HOME="$work/home" QT_QPA_PLATFORM=offscreen NORVANE_SCREENSHOT_DIR=$out \
-    "$bin/tst_windowendtoend" > "$work/window.log" 2>&1; then
-  echo "The window's end-to-end run failed:" >&2
-  cat "$work/window.log" >&2
-  exit 1
-fi
-echo "saved $out/forced-disconnect.png"
+window_test tst_windowendtoend forced-disconnect
+
+# The sign-in road, walked by clicks and keys: the login page, the registration page showing an
+# input error, and the server page with the current line marked and the VIP lines locked for a
+# free account.
+window_test tst_signinendtoend login register-error servers
