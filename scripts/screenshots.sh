@@ -1,25 +1,18 @@
 #!/usr/bin/env bash
 # Runs the client on a virtual display against the local back end and saves screenshots as PNG
-# files: the splash screen, then the home page once the splash has gone, then the window with
-# the warning of a forced disconnect, then the pages of the sign-in road: the login page, the
-# registration page with an input error and the server page with the current line marked. A Chinese font is installed as well, since a bare machine
-# has none to draw the texts with.
+# files: the splash screen, then the home page signed out once the splash has gone; then the
+# window end-to-end tests save the home page signed in as a free user and connected as a VIP,
+# the window with the warning of a forced disconnect, and the pages of the sign-in road: the
+# login page, the registration page showing an input error and the server page with the current
+# line marked and the VIP lines locked.
 # Usage: scripts/screenshots.sh [output-dir]   (default: screenshots)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$root/screenshots}")
 
-packages=(xvfb x11-apps netpbm fonts-wqy-microhei)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
-fi
+. "$root/scripts/lib/install-packages.sh"
+install_packages xvfb x11-apps netpbm "${window_fonts[@]}"
 "$root/scripts/setup.sh"
 bin=$root/build/bin
 mkdir -p "$out"
@@ -37,36 +30,26 @@ HOME="$work/home" DISPLAY=$display NORVANE_API_BASE_URL=$url "$bin/norvane" > "$
 pids+=($!)
 
 shoot() {
-  xwd -display "$display" -root -silent | xwdtopnm 2>/dev/null | pnmtopng > "$out/$1.png"
+  # The window sits at the screen's top-left corner: no window manager moves it.
+  xwd -display "$display" -root -silent | xwdtopnm 2>/dev/null \
+    | pnmcut -left 0 -top 0 -width 430 -height 880 | pnmtopng > "$out/$1.png"
   echo "saved $out/$1.png"
 }
 sleep 1.5
 shoot splash
 sleep 3
-shoot home
+shoot home-logged-out
 
-# Runs one of the window's end-to-end tests, which saves its pictures into the output folder as
-# it goes; it binds the proxy core's fixed ports, so it waits for other runs that hold them.
-window_test() {
-  local test=$1
-  shift
+# States that need a sign-in and a connection come from the window end-to-end tests, which
+# drive the client's own window, bridge, services and proxy core against an in-process back end
+# and save the window when NORVANE_SCREENSHOT_DIR is set. They bind the proxy core's fixed
+# ports, so each waits for other runs that hold them.
+for suite in tst_homeendtoend tst_windowendtoend tst_signinendtoend; do
   if ! HOME="$work/home" QT_QPA_PLATFORM=offscreen NORVANE_SCREENSHOT_DIR=$out \
-      flock /tmp/norvane-proxy-ports.lock "$bin/$test" > "$work/$test.log" 2>&1; then
-    echo "$test failed:" >&2
-    cat "$work/$test.log" >&2
+      flock /tmp/norvane-proxy-ports.lock "$bin/$suite" > "$work/$suite.log" 2>&1; then
+    echo "The end-to-end run $suite failed:" >&2
+    cat "$work/$suite.log" >&2
     exit 1
   fi
-  for shot in "$@"; do
-    echo "saved $out/$shot.png"
-  done
-}
-
-# A forced disconnect needs a connection that the back end then ends. The window's end-to-end
-# test brings that about with the client's own bridge, services and proxy core against an
-# in-process back end, and saves the window once the warning is open.
-window_test tst_windowendtoend forced-disconnect
-
-# The sign-in road, walked by clicks and keys: the login page, the registration page showing an
-# input error, and the server page with the current line marked and the VIP lines locked for a
-# free account.
-window_test tst_signinendtoend login register-error servers
+  grep -ao 'saved .*' "$work/$suite.log" || true
+done

@@ -10,6 +10,7 @@
 #include "support/FixedReplyHttpServer.h"
 #include "support/LocalPort.h"
 #include "support/Outcome.h"
+#include "support/ProxyCoreProcesses.h"
 #include "support/ServerLinks.h"
 #include "support/Socks5HttpClient.h"
 #include "support/StandInMachine.h"
@@ -50,14 +51,6 @@ const QString kKey = QStringLiteral("HKCU\\Software\\Microsoft\\Windows\\Current
 const QString kUserServer = QStringLiteral("http=corp.example:8080");
 const QStringList kDisconnectSequence{"state:3", "state:0", "disconnected"};
 
-QString vmessLink(quint16 port, const QString &network)
-{
-    const QJsonObject server{{"v", "2"}, {"ps", "本机测试节点"}, {"add", "127.0.0.1"}, {"port", QString::number(port)},
-                             {"id", VmessTestServer::userId()}, {"aid", "0"}, {"scy", "auto"}, {"net", network},
-                             {"type", "none"}, {"host", ""}, {"path", "/tunnel"}, {"tls", ""}};
-    return QStringLiteral("vmess://") + QString::fromLatin1(QJsonDocument(server).toJson(QJsonDocument::Compact).toBase64());
-}
-
 QJsonObject dword(int data)
 {
     return {{"type", "REG_DWORD"}, {"data", data}};
@@ -66,28 +59,6 @@ QJsonObject dword(int data)
 QJsonObject text(const QString &data)
 {
     return {{"type", "REG_SZ"}, {"data", data}};
-}
-
-QString corePath()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/resources/vpn/x32/xray.exe");
-}
-
-// Processes started as the proxy core; the stand-in becomes v2ray and keeps its argv[0].
-QList<qint64> corePids()
-{
-    QList<qint64> pids;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        bool isPid = false;
-        const qint64 pid = entry.toLongLong(&isPid);
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(entry));
-        if (!isPid || !cmdline.open(QIODevice::ReadOnly))
-            continue;
-        if (QString::fromLocal8Bit(cmdline.readAll().split('\0').first()) == corePath())
-            pids << pid;
-    }
-    return pids;
 }
 
 QStringList statusesOf(const QList<HeartbeatRecord> &records)
@@ -117,7 +88,6 @@ private slots:
 
 private:
     VpnConnectionService *service() const { return VpnConnectionService::instance(); }
-    bool seedServer(const QString &link);
     QString signInAndFetchLink();
     void giveUserProxy();
     void verifyNothingIsLeft();
@@ -138,7 +108,7 @@ void EngineEndToEndTest::initTestCase()
     qputenv("TMPDIR", m_tmp.path().toLocal8Bit());
     QCOMPARE(QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QStringLiteral("/norvane_config.json"),
              configPath());
-    QVERIFY2(QFileInfo(corePath()).isExecutable(), qPrintable(corePath()));
+    QVERIFY2(QFileInfo(proxyCorePath()).isExecutable(), qPrintable(proxyCorePath()));
     QVERIFY2(QFileInfo(QStringLiteral("/usr/bin/v2ray")).isExecutable(), "install the v2ray package");
 
     m_backend = std::make_unique<LocalBackendServer>();
@@ -196,23 +166,6 @@ void EngineEndToEndTest::cleanup()
     m_machine.reset();
 }
 
-// The built-in seed with one free server whose link is the given one.
-bool EngineEndToEndTest::seedServer(const QString &link)
-{
-    QFile file(ApiRoutes::builtInSeedPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QJsonObject seed = QJsonDocument::fromJson(file.readAll()).object();
-    QJsonObject server = seed.value("servers").toArray().first().toObject();
-    server.insert("vmess_link", link);
-    seed.insert("servers", QJsonArray{server});
-    QString error;
-    const bool loaded = m_routes->loadSeed(QJsonDocument(seed).toJson(), &error);
-    if (!loaded)
-        qWarning().noquote() << "the seed was refused:" << error;
-    return loaded;
-}
-
 // Signs in through the client's services, hands the standing to the engine and returns the
 // link of the first server as the back end lists it.
 QString EngineEndToEndTest::signInAndFetchLink()
@@ -239,7 +192,7 @@ void EngineEndToEndTest::verifyNothingIsLeft()
     QCOMPARE(m_machine->state().value("environment").toObject(),
              (QJsonObject{{"http_proxy", ""}, {"https_proxy", ""}}));
     QVERIFY(!QFile::exists(configPath()));
-    QCOMPARE(corePids(), QList<qint64>());
+    QCOMPARE(proxyCoreProcessIds(), QList<qint64>());
     QVERIFY(LocalPort::isFree(kMixedPort));
     QVERIFY(LocalPort::isFree(kDnsPort));
     QVERIFY(!HeartbeatService::instance()->isAutoHeartbeatRunning());
@@ -262,9 +215,9 @@ void EngineEndToEndTest::connectsTunnelsAndUndoesEverything()
              qPrintable(vmessServer.errorString()));
     FixedReplyHttpServer http(kBody);
     QVERIFY(http.listen());
-    QVERIFY(seedServer(vmessLink(vmessServer.port(), network)));
+    QVERIFY(seedSingleServer(*m_routes, VmessTestServer::clientLink(vmessServer.port(), network)));
     const QString link = signInAndFetchLink();
-    QCOMPARE(link, vmessLink(vmessServer.port(), network));
+    QCOMPARE(link, VmessTestServer::clientLink(vmessServer.port(), network));
     giveUserProxy();
 
     QVERIFY(service()->connect(1, link));
@@ -273,7 +226,7 @@ void EngineEndToEndTest::connectsTunnelsAndUndoesEverything()
     QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(1));
     QCOMPARE(m_machine->internetSetting("ProxyServer"), text("socks=127.0.0.1:10315"));
     QVERIFY(QFile::exists(configPath()));
-    QCOMPARE(corePids().size(), 1);
+    QCOMPARE(proxyCoreProcessIds().size(), 1);
 
     // Only the vmess server's own DNS knows the name: an answer proves the tunnel carried it.
     QVERIFY(LocalPort::waitUntilServed(kMixedPort, 5000));
@@ -302,7 +255,7 @@ void EngineEndToEndTest::connectsTunnelsAndUndoesEverything()
 void EngineEndToEndTest::backEndForcesTheDisconnect()
 {
     // No vmess server is needed: the core runs all the same.
-    QVERIFY(seedServer(vmessLink(LocalPort::pickFree(), QStringLiteral("tcp"))));
+    QVERIFY(seedSingleServer(*m_routes, VmessTestServer::clientLink(LocalPort::pickFree(), QStringLiteral("tcp"))));
     const QString link = signInAndFetchLink();
     QVERIFY(!link.isEmpty());
     giveUserProxy();

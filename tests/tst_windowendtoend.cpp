@@ -7,16 +7,12 @@
 #include "api/vpn/V2RayCore.h"
 #include "localbackend/ApiRoutes.h"
 #include "localbackend/LocalBackendServer.h"
+#include "support/ClientWindow.h"
 #include "support/LocalPort.h"
 #include "support/ServerLinks.h"
 #include "support/StandInMachine.h"
 #include "support/TestEnvironment.h"
 
-#include <QDir>
-#include <QQmlApplicationEngine>
-#include <QQmlContext>
-#include <QQmlExpression>
-#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -54,13 +50,13 @@ private slots:
     void forcedDisconnectShowsTheWarningAndSignsOut();
 
 private:
-    QVariant evaluate(const QString &expression);
+    QVariant evaluate(const QString &expression) { return m_client->evaluate(expression); }
 
     QTemporaryDir m_tmp;
     std::unique_ptr<StandInMachine> m_machine;
     std::unique_ptr<LocalBackendServer> m_backend;
     std::unique_ptr<ApiRoutes> m_routes;
-    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    std::unique_ptr<ClientWindow> m_client;
     QmlApiAdapter *m_api = nullptr;
     QQuickWindow *m_window = nullptr;
 };
@@ -85,34 +81,16 @@ void WindowEndToEndTest::initTestCase()
     VpnConnectionService::instance()->proxyCore()->setConnectDelay(500);
     Services::HeartbeatService::instance()->setDefaultIntervalMs(200);
 
-    // Put together as the program's start-up does.
-    QQuickStyle::setStyle(QStringLiteral("Basic"));
-    m_engine = std::make_unique<QQmlApplicationEngine>();
-    m_api = new QmlApiAdapter(this);
-    m_engine->rootContext()->setContextProperty(QStringLiteral("API"), m_api);
-    m_engine->addImportPath(QStringLiteral(":/qt/qml"));
-    m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/UntitledProject1Content/App.qml")));
-    QCOMPARE(m_engine->rootObjects().size(), 1);
-    m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
-    QVERIFY(m_window);
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    m_client = std::make_unique<ClientWindow>();
+    QVERIFY(m_client->open());
+    m_api = m_client->api();
+    m_window = m_client->window();
 }
 
 void WindowEndToEndTest::cleanupTestCase()
 {
     VpnConnectionService::instance()->disconnect();
-    m_engine.reset();
-    delete m_api;
-}
-
-// Evaluated in the window's own scope, where its ids (stackView, messageDialog) are known.
-QVariant WindowEndToEndTest::evaluate(const QString &expression)
-{
-    QQmlExpression qml(qmlContext(m_window), m_window, expression);
-    const QVariant value = qml.evaluate();
-    if (qml.hasError())
-        qWarning().noquote() << qml.error().toString();
-    return value;
+    m_client.reset();
 }
 
 void WindowEndToEndTest::splashThenHome()
@@ -150,13 +128,7 @@ void WindowEndToEndTest::forcedDisconnectShowsTheWarningAndSignsOut()
     QCOMPARE(VpnConnectionService::instance()->state(), VpnConnectionService::Disconnected);
     QVERIFY(evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool());
 
-    const QString shots = qEnvironmentVariable("NORVANE_SCREENSHOT_DIR");
-    if (!shots.isEmpty()) {
-        QVERIFY(QDir().mkpath(shots));
-        const QString path = QDir(shots).filePath(QStringLiteral("forced-disconnect.png"));
-        QVERIFY2(m_window->grabWindow().save(path), qPrintable(path));
-        qInfo().noquote() << "saved" << path;
-    }
+    QVERIFY(m_client->shoot(QStringLiteral("forced-disconnect.png")));
 
     // The text says the account was taken over elsewhere: the client signs out a second later.
     QTRY_VERIFY_WITH_TIMEOUT(signedOut.contains(QVariantList{false}), 3000);

@@ -2,7 +2,13 @@
 
 #include "api/models/Server.h"
 #include "api/services/ServerService.h"
+#include "localbackend/ApiRoutes.h"
 #include "support/Outcome.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 QString firstListedServerLink()
 {
@@ -11,4 +17,21 @@ QString firstListedServerLink()
     if (!servers.wait() || !servers.success || servers.result.isEmpty())
         return {};
     return servers.result.first().vmessLink;
+}
+
+bool seedSingleServer(Norvane::LocalBackend::ApiRoutes &routes, const QString &link)
+{
+    using Norvane::LocalBackend::ApiRoutes;
+    QFile file(ApiRoutes::builtInSeedPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QJsonObject seed = QJsonDocument::fromJson(file.readAll()).object();
+    QJsonObject server = seed.value("servers").toArray().first().toObject();
+    server.insert("vmess_link", link);
+    seed.insert("servers", QJsonArray{server});
+    QString error;
+    const bool loaded = routes.loadSeed(QJsonDocument(seed).toJson(), &error);
+    if (!loaded)
+        qWarning().noquote() << "the seed was refused:" << error;
+    return loaded;
 }

@@ -14,6 +14,14 @@ VmessTestServer::~VmessTestServer()
     m_process.waitForFinished();
 }
 
+QString VmessTestServer::clientLink(quint16 port, const QString &network)
+{
+    const QJsonObject server{{"v", "2"}, {"ps", "本机测试节点"}, {"add", "127.0.0.1"}, {"port", QString::number(port)},
+                             {"id", userId()}, {"aid", "0"}, {"scy", "auto"}, {"net", network},
+                             {"type", "none"}, {"host", ""}, {"path", "/tunnel"}, {"tls", ""}};
+    return QStringLiteral("vmess://") + QString::fromLatin1(QJsonDocument(server).toJson(QJsonDocument::Compact).toBase64());
+}
+
 bool VmessTestServer::start(const QString &network, const QString &wsPath, const TestCertificate *certificate,
                             const QString &tunnelOnlyName)
 {

@@ -17,6 +17,8 @@ public:
     ~VmessTestServer();
 
     static QString userId() { return QStringLiteral("b831381d-6324-4d53-ad4f-8cda48b30811"); }
+    // A client's link to a server of this user on 127.0.0.1 (ws path "/tunnel").
+    static QString clientLink(quint16 port, const QString &network);
 
     // `network` "tcp" or "ws" (on `wsPath`); TLS with the certificate when one is given.
     bool start(const QString &network, const QString &wsPath, const TestCertificate *certificate,

@@ -1,0 +1,208 @@
+#include "api/bridge/QmlApiAdapter.h"
+#include "api/network/HttpClient.h"
+#include "api/services/ApiManager.h"
+#include "api/services/HeartbeatService.h"
+#include "api/services/VpnConnectionService.h"
+#include "api/vpn/SystemProxyBackup.h"
+#include "api/vpn/V2RayCore.h"
+#include "localbackend/ApiRoutes.h"
+#include "localbackend/LocalBackendServer.h"
+#include "support/ClientWindow.h"
+#include "support/FixedReplyHttpServer.h"
+#include "support/LocalPort.h"
+#include "support/ProxyCoreProcesses.h"
+#include "support/QuickWindowDriver.h"
+#include "support/ServerLinks.h"
+#include "support/Socks5HttpClient.h"
+#include "support/StandInMachine.h"
+#include "support/TestEnvironment.h"
+#include "support/VmessTestServer.h"
+
+#include <QFile>
+#include <QJsonObject>
+#include <QQuickItem>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace Norvane::Api;
+using Norvane::LocalBackend::ApiRoutes;
+using Norvane::LocalBackend::LocalBackendServer;
+using Services::VpnConnectionService;
+
+namespace {
+
+constexpr quint16 kMixedPort = 10315;
+const QString kTunnelOnlyName = QStringLiteral("tunnel-only.test");
+const QByteArray kBody = "answered behind the vmess server";
+const QString kKey = QStringLiteral("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings");
+const QString kUserServer = QStringLiteral("http=corp.example:8080");
+
+} // namespace
+
+// The home page in the client's window with the real bridge, services and proxy-core stand-in,
+// against the local back end and a local vmess server: the user connects and disconnects by
+// clicking the connect control. With NORVANE_SCREENSHOT_DIR set, the home page signed in as a
+// free user and connected as a VIP are saved there.
+class HomeEndToEndTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void freeUserConnectsAndDisconnectsByClicks();
+    void vipConnectionGlows();
+
+private:
+    QVariant evaluate(const QString &expression) { return m_client->evaluate(expression); }
+    const QuickWindowDriver &driver() const { return m_client->driver(); }
+    bool signIn(const QString &email, const QString &password);
+    void clickConnectControl();
+    void verifyOff();
+
+    QTemporaryDir m_tmp;
+    std::unique_ptr<StandInMachine> m_machine;
+    VmessTestServer m_vmessServer;
+    FixedReplyHttpServer m_http{kBody};
+    std::unique_ptr<LocalBackendServer> m_backend;
+    std::unique_ptr<ApiRoutes> m_routes;
+    std::unique_ptr<ClientWindow> m_client;
+    QmlApiAdapter *m_api = nullptr;
+};
+
+void HomeEndToEndTest::initTestCase()
+{
+    TestEnvironment::isolate();
+    QVERIFY(m_tmp.isValid());
+    qputenv("TMPDIR", m_tmp.path().toLocal8Bit());
+    QVERIFY2(LocalPort::isFree(kMixedPort) && LocalPort::isFree(16450),
+             "ports 10315 and 16450 of 127.0.0.1 are taken by another program");
+    m_machine = std::make_unique<StandInMachine>();
+    if (Vpn::SystemProxyBackup::isActive())
+        Vpn::SystemProxyBackup::release();
+    QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1", "/f"}).exitCode, 0);
+    QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyServer", "/t", "REG_SZ", "/d", kUserServer, "/f"}).exitCode,
+             0);
+
+    QVERIFY2(m_vmessServer.start(QStringLiteral("tcp"), QStringLiteral("/tunnel"), nullptr, kTunnelOnlyName),
+             qPrintable(m_vmessServer.errorString()));
+    QVERIFY(m_http.listen());
+    m_backend = std::make_unique<LocalBackendServer>();
+    m_routes = std::make_unique<ApiRoutes>(*m_backend);
+    QVERIFY(seedSingleServer(*m_routes, VmessTestServer::clientLink(m_vmessServer.port(), QStringLiteral("tcp"))));
+    QVERIFY(m_backend->listen());
+    Network::HttpClient::instance()->setBaseUrl(m_backend->baseUrl().toString());
+    ApiManager::instance()->initialize([](bool) {});
+    VpnConnectionService::instance()->proxyCore()->setConnectDelay(500);
+    Services::HeartbeatService::instance()->setDefaultIntervalMs(200);
+
+    m_client = std::make_unique<ClientWindow>();
+    QVERIFY(m_client->open());
+    m_api = m_client->api();
+
+    // Signed in while the splash shows, the home page's first server list is the user's own,
+    // and it proposes the line the user may use.
+    QVERIFY(signIn(QStringLiteral("demo@norvane.local"), QStringLiteral("demo1234")));
+    QTRY_VERIFY_WITH_TIMEOUT(evaluate(QStringLiteral("stackView.currentItem instanceof ScreenWrapper")).toBool(), 5000);
+    QTRY_COMPARE(evaluate(QStringLiteral("currentServerId")).toInt(), 1);
+    QTRY_VERIFY(!evaluate(QStringLiteral("stackView.busy")).toBool());
+}
+
+void HomeEndToEndTest::cleanupTestCase()
+{
+    VpnConnectionService::instance()->disconnect();
+    m_client.reset();
+}
+
+bool HomeEndToEndTest::signIn(const QString &email, const QString &password)
+{
+    QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);
+    m_api->login(email, password);
+    return signedIn.wait(5000);
+}
+
+void HomeEndToEndTest::clickConnectControl()
+{
+    QVERIFY(driver().click(QStringLiteral("connectButton")));
+}
+
+void HomeEndToEndTest::verifyOff()
+{
+    QTRY_VERIFY(!driver().read(QStringLiteral("connectButton"), "connected").toBool());
+    QCOMPARE(driver().read(QStringLiteral("connectButton"), "connecting").toBool(), false);
+    QCOMPARE(driver().read(QStringLiteral("durationLabel"), "text").toString(), QStringLiteral("00:00:00"));
+    QCOMPARE(driver().read(QStringLiteral("statusLine"), "text").toString(), QStringLiteral("未连接"));
+    QCOMPARE(VpnConnectionService::instance()->state(), VpnConnectionService::Disconnected);
+    // The user's own proxy is back and nothing of the connection is left.
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), (QJsonObject{{"type", "REG_DWORD"}, {"data", 1}}));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), (QJsonObject{{"type", "REG_SZ"}, {"data", kUserServer}}));
+    QTRY_COMPARE(proxyCoreProcessIds(), QList<qint64>());
+    QVERIFY(!QFile::exists(m_tmp.filePath(QStringLiteral("norvane_config.json"))));
+}
+
+void HomeEndToEndTest::freeUserConnectsAndDisconnectsByClicks()
+{
+    QCOMPARE(driver().read(QStringLiteral("serverNameLine"), "text").toString(), QStringLiteral("本地免费节点"));
+    QCOMPARE(driver().read(QStringLiteral("latencyLine"), "text").toString(), QStringLiteral("延迟: 45ms"));
+    QCOMPARE(driver().read(QStringLiteral("subtitle"), "text").toString(), QStringLiteral("免费用户"));
+    QCOMPARE(driver().read(QStringLiteral("connectHint"), "text").toString(), QStringLiteral("点击连接"));
+    QVERIFY(m_client->shoot(QStringLiteral("home-signed-in-free.png")));
+
+    clickConnectControl();
+    // The request is under way once the click is handled; the core comes up later.
+    QCOMPARE(driver().read(QStringLiteral("connectButton"), "connecting").toBool(), true);
+    QCOMPARE(driver().read(QStringLiteral("connectButton"), "connected").toBool(), false);
+    QTRY_VERIFY_WITH_TIMEOUT(driver().read(QStringLiteral("connectButton"), "connected").toBool(), 10000);
+    QCOMPARE(driver().read(QStringLiteral("connectButton"), "connecting").toBool(), false);
+    QCOMPARE(driver().read(QStringLiteral("statusLine"), "text").toString(), QStringLiteral("已连接"));
+    QVERIFY(!driver().item(QStringLiteral("connectHint")));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"),
+             (QJsonObject{{"type", "REG_SZ"}, {"data", "socks=127.0.0.1:10315"}}));
+
+    QTRY_COMPARE_WITH_TIMEOUT(driver().read(QStringLiteral("durationLabel"), "text").toString(),
+                              QStringLiteral("00:00:02"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(driver().read(QStringLiteral("uploadSpeedText"), "text").toString() != "0 B/s"
+                                 && driver().read(QStringLiteral("downloadSpeedText"), "text").toString() != "0 B/s",
+                             6000);
+    QVERIFY(driver().read(QStringLiteral("downloadSpeedText"), "text").toString().endsWith(QLatin1String("/s")));
+
+    // Only the vmess server's own DNS knows the name: an answer proves the tunnel carried it.
+    QVERIFY(LocalPort::waitUntilServed(kMixedPort, 5000));
+    const Socks5HttpClient::Result result = Socks5HttpClient::get(kMixedPort, kTunnelOnlyName, m_http.port());
+    QVERIFY2(result.error.isEmpty(), qPrintable(result.error + QLatin1Char('\n') + m_vmessServer.output()));
+    QCOMPARE(result.body, kBody);
+    QVERIFY(m_vmessServer.output().contains(QStringLiteral("accepted tcp:%1:%2").arg(kTunnelOnlyName).arg(m_http.port())));
+
+    clickConnectControl();
+    verifyOff();
+}
+
+void HomeEndToEndTest::vipConnectionGlows()
+{
+    m_api->logout();
+    QTRY_VERIFY(!m_api->isLoggedIn());
+    QVERIFY(signIn(QStringLiteral("vip@norvane.local"), QStringLiteral("vip12345")));
+    QTRY_COMPARE(driver().read(QStringLiteral("subtitle"), "text").toString(), QStringLiteral("VIP会员"));
+    QCOMPARE(driver().read(QStringLiteral("statusText"), "text").toString(), QStringLiteral("VIP %1天").arg(m_api->vipDays()));
+
+    clickConnectControl();
+    QTRY_VERIFY_WITH_TIMEOUT(driver().read(QStringLiteral("connectButton"), "connected").toBool(), 10000);
+    QQuickItem *glow = driver().item(QStringLiteral("glow"));
+    QVERIFY(glow);
+    QCOMPARE(glow->property("color").value<QColor>(), QColor(QStringLiteral("#FFEB3B")));
+    QTRY_COMPARE_WITH_TIMEOUT(driver().read(QStringLiteral("durationLabel"), "text").toString(),
+                              QStringLiteral("00:00:02"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(glow->opacity() > 0.17, 4000);
+    QVERIFY(m_client->shoot(QStringLiteral("home-connected-vip.png")));
+
+    clickConnectControl();
+    verifyOff();
+    QVERIFY(!driver().item(QStringLiteral("glow")));
+}
+
+QTEST_MAIN(HomeEndToEndTest)
+#include "tst_homeendtoend.moc"
