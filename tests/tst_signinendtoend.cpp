@@ -8,27 +8,23 @@
 #include "api/vpn/V2RayCore.h"
 #include "localbackend/ApiRoutes.h"
 #include "localbackend/LocalBackendServer.h"
+#include "support/ClientWindow.h"
 #include "support/LocalPort.h"
 #include "support/LogCapture.h"
+#include "support/QuickWindowDriver.h"
 #include "support/StandInMachine.h"
 #include "support/TestEnvironment.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QQmlApplicationEngine>
-#include <QQmlContext>
-#include <QQmlExpression>
 #include <QQuickItem>
-#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <functional>
 #include <memory>
 
 using namespace Norvane::Api;
@@ -68,11 +64,6 @@ QByteArray seedWithTwoFreeLines()
     return QJsonDocument(seed).toJson();
 }
 
-bool isTextItem(QQuickItem *item, const QString &text)
-{
-    return item->isVisible() && item->property("text").toString() == text;
-}
-
 } // namespace
 
 // The sign-in road of the client's window, walked by mouse clicks and typed keys alone, with
@@ -94,25 +85,23 @@ private slots:
     void passwordsStayOutOfTheLogAndTheSettings();
 
 private:
-    QVariant evaluate(const QString &expression);
+    QVariant evaluate(const QString &expression) { return m_client->evaluate(expression); }
+    const QuickWindowDriver &driver() const { return m_client->driver(); }
     QQuickItem *currentPage();
     bool waitForPage(const QString &type);
-    QQuickItem *find(QQuickItem *root, const std::function<bool(QQuickItem *)> &test);
+    QString textOf(const QString &objectName) const;
     QQuickItem *textItem(QQuickItem *root, const QString &text);
-    QQuickItem *field(QQuickItem *root, const QString &placeholder);
-    QQuickItem *named(const QString &objectName);
     QObject *pageDialog();
     void click(QQuickItem *item);
     void typeKeys(const QString &text);
-    void typeInto(QQuickItem *field, const QString &text);
-    void saveScreenshot(const QString &name);
+    void typeInto(const QString &objectName, const QString &text);
 
     std::unique_ptr<LogCapture> m_log;
     QTemporaryDir m_tmp;
     std::unique_ptr<StandInMachine> m_machine;
     std::unique_ptr<LocalBackendServer> m_backend;
     std::unique_ptr<ApiRoutes> m_routes;
-    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    std::unique_ptr<ClientWindow> m_client;
     QmlApiAdapter *m_api = nullptr;
     QQuickWindow *m_window = nullptr;
 };
@@ -140,16 +129,11 @@ void SignInEndToEndTest::initTestCase()
     VpnConnectionService::instance()->proxyCore()->setConnectDelay(500);
     Services::HeartbeatService::instance()->setDefaultIntervalMs(200);
 
-    // Put together as the program's start-up does.
-    QQuickStyle::setStyle(QStringLiteral("Basic"));
-    m_engine = std::make_unique<QQmlApplicationEngine>();
-    m_api = new QmlApiAdapter(this);
-    m_engine->rootContext()->setContextProperty(QStringLiteral("API"), m_api);
-    m_engine->addImportPath(QStringLiteral(":/qt/qml"));
-    m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/UntitledProject1Content/App.qml")));
-    QCOMPARE(m_engine->rootObjects().size(), 1);
-    m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
-    QVERIFY(m_window);
+    m_client = std::make_unique<ClientWindow>();
+    QVERIFY(m_client->open());
+    m_api = m_client->api();
+    m_window = m_client->window();
+    // Typed keys go to the focused field of the active window.
     m_window->requestActivate();
     QVERIFY(QTest::qWaitForWindowActive(m_window));
     QVERIFY(waitForPage(QStringLiteral("ScreenWrapper")));
@@ -159,20 +143,9 @@ void SignInEndToEndTest::initTestCase()
 void SignInEndToEndTest::cleanupTestCase()
 {
     VpnConnectionService::instance()->disconnect();
-    m_engine.reset();
-    delete m_api;
+    m_client.reset();
     // Gone while the test log still is: it hands the channel back to that log.
     m_log.reset();
-}
-
-// Evaluated in the window's own scope, where its ids (stackView) and properties are known.
-QVariant SignInEndToEndTest::evaluate(const QString &expression)
-{
-    QQmlExpression qml(qmlContext(m_window), m_window, expression);
-    const QVariant value = qml.evaluate();
-    if (qml.hasError())
-        qWarning().noquote() << qml.error().toString();
-    return value;
 }
 
 QQuickItem *SignInEndToEndTest::currentPage()
@@ -188,32 +161,23 @@ bool SignInEndToEndTest::waitForPage(const QString &type)
     return QTest::qWaitFor([&]() { return evaluate(test).toBool(); }, 5000);
 }
 
-QQuickItem *SignInEndToEndTest::find(QQuickItem *root, const std::function<bool(QQuickItem *)> &test)
+QString SignInEndToEndTest::textOf(const QString &objectName) const
 {
-    if (!root)
+    return driver().read(objectName, "text").toString();
+}
+
+// The first item on show under the root whose text is the given one.
+QQuickItem *SignInEndToEndTest::textItem(QQuickItem *root, const QString &text)
+{
+    if (!root || !root->isVisible())
         return nullptr;
-    if (test(root))
+    if (root->property("text").toString() == text)
         return root;
     for (QQuickItem *child : root->childItems()) {
-        if (QQuickItem *found = find(child, test))
+        if (QQuickItem *found = textItem(child, text))
             return found;
     }
     return nullptr;
-}
-
-QQuickItem *SignInEndToEndTest::textItem(QQuickItem *root, const QString &text)
-{
-    return find(root, [&](QQuickItem *item) { return isTextItem(item, text); });
-}
-
-QQuickItem *SignInEndToEndTest::field(QQuickItem *root, const QString &placeholder)
-{
-    return find(root, [&](QQuickItem *item) { return item->property("placeholderText").toString() == placeholder; });
-}
-
-QQuickItem *SignInEndToEndTest::named(const QString &objectName)
-{
-    return find(m_window->contentItem(), [&](QQuickItem *item) { return item->objectName() == objectName; });
 }
 
 // The registration page's own message dialog.
@@ -230,8 +194,7 @@ QObject *SignInEndToEndTest::pageDialog()
 void SignInEndToEndTest::click(QQuickItem *item)
 {
     QVERIFY(item);
-    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-    QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, driver().centreOf(item).toPoint());
 }
 
 // One key press per character, to whichever item has the focus; the texts typed here are ASCII.
@@ -241,44 +204,33 @@ void SignInEndToEndTest::typeKeys(const QString &text)
         QTest::keyClick(m_window, character.toLatin1());
 }
 
-void SignInEndToEndTest::typeInto(QQuickItem *field, const QString &text)
+void SignInEndToEndTest::typeInto(const QString &objectName, const QString &text)
 {
-    click(field);
+    QVERIFY(driver().click(objectName));
+    QQuickItem *field = driver().item(objectName);
     QTRY_VERIFY(field->hasActiveFocus());
     typeKeys(text);
     QCOMPARE(field->property("text").toString(), text);
 }
 
-void SignInEndToEndTest::saveScreenshot(const QString &name)
-{
-    const QString folder = qEnvironmentVariable("NORVANE_SCREENSHOT_DIR");
-    if (folder.isEmpty())
-        return;
-    QVERIFY(QDir().mkpath(folder));
-    const QString path = QDir(folder).filePath(name);
-    QVERIFY2(m_window->grabWindow().save(path), qPrintable(path));
-    qInfo().noquote() << "saved" << path;
-}
-
 void SignInEndToEndTest::signInFromTheHomeHeader()
 {
-    QCOMPARE(named(QStringLiteral("nameLine"))->property("text").toString(), QStringLiteral("未登录"));
-    click(named(QStringLiteral("userInfoBox")));
+    QCOMPARE(textOf(QStringLiteral("nameLine")), QStringLiteral("未登录"));
+    QVERIFY(driver().click(QStringLiteral("userInfoBox")));
     QVERIFY(waitForPage(QStringLiteral("LoginScreenWrapper")));
 
-    QQuickItem *page = currentPage();
-    typeInto(field(page, QStringLiteral("邮箱 / 用户名")), kDemoEmail);
-    typeInto(field(page, QStringLiteral("密码")), kDemoPassword);
-    saveScreenshot(QStringLiteral("login.png"));
+    typeInto(QStringLiteral("usernameField"), kDemoEmail);
+    typeInto(QStringLiteral("passwordField"), kDemoPassword);
+    QVERIFY(m_client->shoot(QStringLiteral("login.png")));
 
     QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);
-    click(textItem(page, QStringLiteral("登 录")));
+    QVERIFY(driver().click(QStringLiteral("loginButton")));
     QVERIFY(signedIn.wait(5000));
     QVERIFY(waitForPage(QStringLiteral("ScreenWrapper")));
     QCOMPARE(evaluate(QStringLiteral("stackView.depth")).toInt(), 1);
     QVERIFY(m_api->isLoggedIn());
     QCOMPARE(m_api->userEmail(), kDemoEmail);
-    QTRY_COMPARE(named(QStringLiteral("nameLine"))->property("text").toString(), QStringLiteral("演示用户"));
+    QTRY_COMPARE(textOf(QStringLiteral("nameLine")), QStringLiteral("演示用户"));
 }
 
 void SignInEndToEndTest::signUpFromTheLoginPage()
@@ -286,42 +238,40 @@ void SignInEndToEndTest::signUpFromTheLoginPage()
     QSignalSpy signedOut(m_api, &QmlApiAdapter::loginStateChanged);
     m_api->logout();
     QTRY_VERIFY_WITH_TIMEOUT(!m_api->isLoggedIn() && signedOut.count() == 4, 5000);
-    QTRY_COMPARE(named(QStringLiteral("nameLine"))->property("text").toString(), QStringLiteral("未登录"));
+    QTRY_COMPARE(textOf(QStringLiteral("nameLine")), QStringLiteral("未登录"));
 
-    click(named(QStringLiteral("userInfoBox")));
+    QVERIFY(driver().click(QStringLiteral("userInfoBox")));
     QVERIFY(waitForPage(QStringLiteral("LoginScreenWrapper")));
-    click(textItem(currentPage(), QStringLiteral("立即注册")));
+    QVERIFY(driver().click(QStringLiteral("registerLink")));
     QVERIFY(waitForPage(QStringLiteral("RegisterScreenWrapper")));
     QCOMPARE(evaluate(QStringLiteral("stackView.depth")).toInt(), 3);
 
     // A slip in the confirmation is caught on the page and shown in its dialog.
-    QQuickItem *page = currentPage();
-    typeInto(field(page, QStringLiteral("电子邮箱")), kNewEmail);
-    typeInto(field(page, QStringLiteral("设置密码 (至少6位)")), kNewPassword);
-    typeInto(field(page, QStringLiteral("确认密码")), QStringLiteral("newpass98"));
-    QSignalSpy attempts(m_api, &QmlApiAdapter::loginError);
-    click(textItem(page, QStringLiteral("立即注册")));
+    typeInto(QStringLiteral("emailField"), kNewEmail);
+    typeInto(QStringLiteral("passwordField"), kNewPassword);
+    typeInto(QStringLiteral("confirmPasswordField"), QStringLiteral("newpass98"));
+    QSignalSpy failures(m_api, &QmlApiAdapter::loginError);
+    QVERIFY(driver().click(QStringLiteral("registerButton")));
     QObject *dialog = pageDialog();
     QVERIFY(dialog);
     QTRY_VERIFY(dialog->property("opened").toBool());
     QCOMPARE(dialog->property("titleText").toString(), QStringLiteral("错误"));
     QCOMPARE(dialog->property("messageText").toString(), QStringLiteral("两次输入的密码不一致"));
-    saveScreenshot(QStringLiteral("register-error.png"));
-    QCOMPARE(m_api->isLoggedIn(), false);
+    QVERIFY(m_client->shoot(QStringLiteral("register-error.png")));
+    QVERIFY(!m_api->isLoggedIn());
 
     click(textItem(qvariant_cast<QQuickItem *>(dialog->property("contentItem")), QStringLiteral("确定")));
     QTRY_VERIFY(!dialog->property("visible").toBool());
-    QQuickItem *confirmation = field(page, QStringLiteral("确认密码"));
-    click(confirmation);
-    QTRY_VERIFY(confirmation->hasActiveFocus());
+    QVERIFY(driver().click(QStringLiteral("confirmPasswordField")));
+    QTRY_VERIFY(driver().item(QStringLiteral("confirmPasswordField"))->hasActiveFocus());
     QTest::keyClick(m_window, Qt::Key_Backspace);
     typeKeys(QStringLiteral("9"));
-    QCOMPARE(confirmation->property("text").toString(), kNewPassword);
+    QCOMPARE(textOf(QStringLiteral("confirmPasswordField")), kNewPassword);
 
     QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);
-    click(textItem(page, QStringLiteral("立即注册")));
+    QVERIFY(driver().click(QStringLiteral("registerButton")));
     QVERIFY(signedIn.wait(5000));
-    QCOMPARE(attempts.count(), 0);
+    QCOMPARE(failures.count(), 0);
     // The notice shows on the registration page, which stays on top with the login page below.
     QTRY_VERIFY(dialog->property("opened").toBool());
     QCOMPARE(dialog->property("titleText").toString(), QStringLiteral("成功"));
@@ -333,47 +283,45 @@ void SignInEndToEndTest::signUpFromTheLoginPage()
     QVERIFY(waitForPage(QStringLiteral("ScreenWrapper")));
     QVERIFY(m_api->isLoggedIn());
     QCOMPARE(m_api->userEmail(), kNewEmail);
-    QTRY_COMPARE(named(QStringLiteral("nameLine"))->property("text").toString(), QStringLiteral("newuser"));
+    QTRY_COMPARE(textOf(QStringLiteral("nameLine")), QStringLiteral("newuser"));
 }
 
 void SignInEndToEndTest::chooseTheSecondFreeLineAndConnect()
 {
     // A new account has no trial time yet: the home page offers it.
-    QQuickItem *trial = named(QStringLiteral("trialButton"));
-    QTRY_VERIFY(trial && trial->isVisible());
-    click(trial);
+    QTRY_VERIFY(driver().item(QStringLiteral("trialButton")));
+    QVERIFY(driver().click(QStringLiteral("trialButton")));
     QTRY_VERIFY_WITH_TIMEOUT(m_api->freeMinutes() > 0, 5000);
 
-    click(qvariant_cast<QQuickItem *>(evaluate(QStringLiteral("stackView.currentItem.selectServerArea"))));
+    QVERIFY(driver().click(QStringLiteral("serverCard")));
     QVERIFY(waitForPage(QStringLiteral("SelectServerScreen")));
-    QQuickItem *page = currentPage();
-    QTRY_VERIFY(textItem(page, kSecondFreeLine));
-    // The home page below took the first line it may use as its default, and the page marks it.
+    const QString secondFree = QStringLiteral("serverRow%1").arg(kSecondFreeLineId);
+    QTRY_VERIFY(driver().item(secondFree));
+    // The home page below took the first line it may use as its default, and the page marks it;
+    // the VIP lines are locked for a free account.
     QTRY_COMPARE(evaluate(QStringLiteral("currentServerId")).toInt(), 1);
-    QQuickItem *lock = textItem(page, QStringLiteral("🔒"));
-    QVERIFY2(lock, "a VIP line is locked for a free account");
-    QVERIFY(textItem(page, QStringLiteral("✓")));
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
-    QTest::qWait(100);
-    saveScreenshot(QStringLiteral("servers.png"));
+    QVERIFY(driver().read(QStringLiteral("serverRow1"), "selected").toBool());
+    QVERIFY(driver().read(QStringLiteral("serverRow2"), "locked").toBool());
+    QVERIFY(textItem(currentPage(), QStringLiteral("🔒")));
+    QVERIFY(m_client->shoot(QStringLiteral("servers.png")));
 
     // A locked line refuses the click; the page stays.
-    click(lock->parentItem());
+    QVERIFY(driver().click(QStringLiteral("serverRow2")));
     QTest::qWait(50);
     QCOMPARE(evaluate(QStringLiteral("stackView.depth")).toInt(), 2);
     QCOMPARE(evaluate(QStringLiteral("currentServerId")).toInt(), 1);
 
-    click(textItem(page, kSecondFreeLine));
+    QVERIFY(driver().click(secondFree));
     QVERIFY(waitForPage(QStringLiteral("ScreenWrapper")));
     QCOMPARE(evaluate(QStringLiteral("currentServerId")).toInt(), kSecondFreeLineId);
-    QCOMPARE(evaluate(QStringLiteral("currentServerLatency")).toString(), QStringLiteral("45ms"));
-    QVERIFY2(textItem(currentPage(), kSecondFreeLine), "the home card shows the chosen line");
+    QCOMPARE(textOf(QStringLiteral("serverNameLine")), kSecondFreeLine);
+    QCOMPARE(textOf(QStringLiteral("latencyLine")), QStringLiteral("45ms"));
 
     QSignalSpy connected(m_api, &QmlApiAdapter::vpnConnected);
-    click(named(QStringLiteral("connectButton")));
+    QVERIFY(driver().click(QStringLiteral("connectButton")));
     QVERIFY(connected.wait(10000));
     QCOMPARE(VpnConnectionService::instance()->state(), VpnConnectionService::Connected);
-    QTRY_COMPARE(named(QStringLiteral("statusLine"))->property("text").toString(), QStringLiteral("已连接"));
+    QTRY_COMPARE(textOf(QStringLiteral("statusLine")), QStringLiteral("已连接"));
 }
 
 void SignInEndToEndTest::passwordsStayOutOfTheLogAndTheSettings()

@@ -106,12 +106,14 @@ Rectangle {
 
         FormField {
             id: usernameField
+            objectName: "usernameField"
             width: parent.width
             placeholderText: "邮箱 / 用户名"
         }
 
         FormField {
             id: passwordField
+            objectName: "passwordField"
             width: parent.width
             placeholderText: "密码"
             echoMode: TextInput.Password
@@ -119,6 +121,7 @@ Rectangle {
 
         FormButton {
             id: loginButton
+            objectName: "loginButton"
             width: parent.width
             text: "登 录"
             onClicked: loginRoot.loginClicked(usernameField.text, passwordField.text)
@@ -130,6 +133,7 @@ Rectangle {
 
             FormLink {
                 id: registerLink
+                objectName: "registerLink"
                 text: "立即注册"
                 onClicked: {
                     console.log("🔗 点击立即注册")

@@ -39,12 +39,14 @@ Rectangle {
 
         LoginScreen.FormField {
             id: emailField
+            objectName: "emailField"
             width: parent.width
             placeholderText: "电子邮箱"
         }
 
         LoginScreen.FormField {
             id: passwordField
+            objectName: "passwordField"
             width: parent.width
             placeholderText: "设置密码 (至少6位)"
             echoMode: TextInput.Password
@@ -52,6 +54,7 @@ Rectangle {
 
         LoginScreen.FormField {
             id: confirmPasswordField
+            objectName: "confirmPasswordField"
             width: parent.width
             placeholderText: "确认密码"
             echoMode: TextInput.Password
@@ -59,6 +62,7 @@ Rectangle {
 
         LoginScreen.FormButton {
             id: registerButton
+            objectName: "registerButton"
             width: parent.width
             text: "立即注册"
             onClicked: {
@@ -80,6 +84,7 @@ Rectangle {
             }
 
             LoginScreen.FormLink {
+                objectName: "loginLink"
                 text: "直接登录"
                 onClicked: registerRoot.loginClicked()
             }

@@ -31,6 +31,7 @@ Rectangle {
 
         signal chosen()
 
+        objectName: "serverRow" + serverId
         height: 64
         radius: 12
         color: Constants.cardColor
