@@ -1,19 +1,11 @@
 #include "api/bridge/QmlApiAdapter.h"
-#include "api/network/HttpClient.h"
-#include "api/services/ApiManager.h"
-#include "api/services/HeartbeatService.h"
 #include "api/services/VpnConnectionService.h"
 #include "api/storage/LocalStorage.h"
-#include "api/vpn/SystemProxyBackup.h"
-#include "api/vpn/V2RayCore.h"
 #include "localbackend/ApiRoutes.h"
-#include "localbackend/LocalBackendServer.h"
 #include "support/ClientWindow.h"
-#include "support/LocalPort.h"
 #include "support/LogCapture.h"
 #include "support/QuickWindowDriver.h"
-#include "support/StandInMachine.h"
-#include "support/TestEnvironment.h"
+#include "support/WindowTestRig.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -22,14 +14,12 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 using namespace Norvane::Api;
 using Norvane::LocalBackend::ApiRoutes;
-using Norvane::LocalBackend::LocalBackendServer;
 using Services::VpnConnectionService;
 
 namespace {
@@ -85,8 +75,8 @@ private slots:
     void passwordsStayOutOfTheLogAndTheSettings();
 
 private:
-    QVariant evaluate(const QString &expression) { return m_client->evaluate(expression); }
-    const QuickWindowDriver &driver() const { return m_client->driver(); }
+    QVariant evaluate(const QString &expression) { return m_rig.client().evaluate(expression); }
+    const QuickWindowDriver &driver() const { return m_rig.client().driver(); }
     QQuickItem *currentPage();
     bool waitForPage(const QString &type);
     QString textOf(const QString &objectName) const;
@@ -97,11 +87,7 @@ private:
     void typeInto(const QString &objectName, const QString &text);
 
     std::unique_ptr<LogCapture> m_log;
-    QTemporaryDir m_tmp;
-    std::unique_ptr<StandInMachine> m_machine;
-    std::unique_ptr<LocalBackendServer> m_backend;
-    std::unique_ptr<ApiRoutes> m_routes;
-    std::unique_ptr<ClientWindow> m_client;
+    WindowTestRig m_rig;
     QmlApiAdapter *m_api = nullptr;
     QQuickWindow *m_window = nullptr;
 };
@@ -110,29 +96,12 @@ void SignInEndToEndTest::initTestCase()
 {
     // Made once the test log is up, so that it sees every message before that log does.
     m_log = std::make_unique<LogCapture>();
-    TestEnvironment::isolate();
-    QVERIFY(m_tmp.isValid());
-    qputenv("TMPDIR", m_tmp.path().toLocal8Bit());
-    QVERIFY2(LocalPort::isFree(10315) && LocalPort::isFree(16450),
-             "ports 10315 and 16450 of 127.0.0.1 are taken by another program");
-    m_machine = std::make_unique<StandInMachine>();
-    if (Vpn::SystemProxyBackup::isActive())
-        Vpn::SystemProxyBackup::release();
-
-    m_backend = std::make_unique<LocalBackendServer>();
-    m_routes = std::make_unique<ApiRoutes>(*m_backend);
+    QVERIFY(m_rig.prepare());
     QString error;
-    QVERIFY2(m_routes->loadSeed(seedWithTwoFreeLines(), &error), qPrintable(error));
-    QVERIFY(m_backend->listen());
-    Network::HttpClient::instance()->setBaseUrl(m_backend->baseUrl().toString());
-    ApiManager::instance()->initialize([](bool) {});
-    VpnConnectionService::instance()->proxyCore()->setConnectDelay(500);
-    Services::HeartbeatService::instance()->setDefaultIntervalMs(200);
-
-    m_client = std::make_unique<ClientWindow>();
-    QVERIFY(m_client->open());
-    m_api = m_client->api();
-    m_window = m_client->window();
+    QVERIFY2(m_rig.routes().loadSeed(seedWithTwoFreeLines(), &error), qPrintable(error));
+    QVERIFY(m_rig.open());
+    m_api = m_rig.client().api();
+    m_window = m_rig.client().window();
     // Typed keys go to the focused field of the active window.
     m_window->requestActivate();
     QVERIFY(QTest::qWaitForWindowActive(m_window));
@@ -142,8 +111,7 @@ void SignInEndToEndTest::initTestCase()
 
 void SignInEndToEndTest::cleanupTestCase()
 {
-    VpnConnectionService::instance()->disconnect();
-    m_client.reset();
+    m_rig.close();
     // Gone while the test log still is: it hands the channel back to that log.
     m_log.reset();
 }
@@ -221,7 +189,7 @@ void SignInEndToEndTest::signInFromTheHomeHeader()
 
     typeInto(QStringLiteral("usernameField"), kDemoEmail);
     typeInto(QStringLiteral("passwordField"), kDemoPassword);
-    QVERIFY(m_client->shoot(QStringLiteral("login.png")));
+    QVERIFY(m_rig.client().shoot(QStringLiteral("login.png")));
 
     QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);
     QVERIFY(driver().click(QStringLiteral("loginButton")));
@@ -257,7 +225,7 @@ void SignInEndToEndTest::signUpFromTheLoginPage()
     QTRY_VERIFY(dialog->property("opened").toBool());
     QCOMPARE(dialog->property("titleText").toString(), QStringLiteral("错误"));
     QCOMPARE(dialog->property("messageText").toString(), QStringLiteral("两次输入的密码不一致"));
-    QVERIFY(m_client->shoot(QStringLiteral("register-error.png")));
+    QVERIFY(m_rig.client().shoot(QStringLiteral("register-error.png")));
     QVERIFY(!m_api->isLoggedIn());
 
     click(textItem(qvariant_cast<QQuickItem *>(dialog->property("contentItem")), QStringLiteral("确定")));
@@ -303,7 +271,7 @@ void SignInEndToEndTest::chooseTheSecondFreeLineAndConnect()
     QVERIFY(driver().read(QStringLiteral("serverRow1"), "selected").toBool());
     QVERIFY(driver().read(QStringLiteral("serverRow2"), "locked").toBool());
     QVERIFY(textItem(currentPage(), QStringLiteral("🔒")));
-    QVERIFY(m_client->shoot(QStringLiteral("servers.png")));
+    QVERIFY(m_rig.client().shoot(QStringLiteral("servers.png")));
 
     // A locked line refuses the click; the page stays.
     QVERIFY(driver().click(QStringLiteral("serverRow2")));
