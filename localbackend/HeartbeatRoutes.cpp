@@ -63,6 +63,8 @@ Reply HeartbeatRoutes::heartbeat(const RecordedRequest &request)
     record.deviceId = RequestFields::text(body, "device_id").value_or(QString());
     if (record.deviceId.isEmpty())
         Envelope::addError(&errors, "device_id", QStringLiteral("设备ID不能为空"));
+    else if (record.deviceId.size() > kMaxDeviceIdLength)
+        Envelope::addError(&errors, "device_id", QStringLiteral("设备ID过长"));
     record.connectionStatus = body.value("connection_status").toString();
     if (record.connectionStatus != u"connected" && record.connectionStatus != u"disconnected") {
         Envelope::addError(&errors, "connection_status",
@@ -83,6 +85,8 @@ Reply HeartbeatRoutes::heartbeat(const RecordedRequest &request)
 
     const QDateTime now = QDateTime::currentDateTimeUtc();
     record.receivedAt = now;
+    if (m_records.size() >= kRecordCapacity)
+        m_records.removeFirst();
     m_records.append(record);
 
     const QJsonObject data{

@@ -34,6 +34,9 @@ class HeartbeatRoutes
 {
 public:
     static constexpr int kDefaultIntervalSeconds = 30;
+    // Only the latest heartbeats are kept, as in the server's request log.
+    static constexpr int kRecordCapacity = LocalBackendServer::kRequestLogCapacity;
+    static constexpr qsizetype kMaxDeviceIdLength = 255;
 
     HeartbeatRoutes(LocalBackendServer &server, AccountStore &accounts);
     HeartbeatRoutes(const HeartbeatRoutes &) = delete;

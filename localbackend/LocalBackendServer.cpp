@@ -225,6 +225,7 @@ struct LocalBackendServer::Private
     explicit Private(LocalBackendServer *owner) : q(owner) {}
 
     Answer dispatch(const QHttpServerRequest &request);
+    void record(RecordedRequest recorded);
     std::optional<Fault> takeFault(const QByteArray &method, const QString &path);
     Reply shaped(Reply reply, const std::optional<Fault> &fault) const;
 
@@ -249,12 +250,21 @@ Answer LocalBackendServer::Private::dispatch(const QHttpServerRequest &request)
     recorded.query = request.query();
     recorded.headers = request.headers();
     recorded.body = request.body();
+    recorded.receivedBodySize = recorded.body.size();
     const qsizetype routeIndex = bestMatch(routes, recorded.method, encodedPath, &recorded.pathArgs);
     // Copied because a receiver of requestReceived may change the routes.
     const Handler handler = routeIndex >= 0 ? routes.at(routeIndex).handler : Handler();
 
-    log.append(recorded);
+    record(recorded);
     emit q->requestReceived(recorded.method, recorded.path);
+
+    if (recorded.receivedBodySize > kMaxBodySize) {
+        qWarning() << "[LocalBackendServer] refused a body of" << recorded.receivedBodySize << "bytes:"
+                   << recorded.method << recorded.path;
+        Answer refused;
+        refused.reply = Reply::json({{"success", false}, {"message", "请求体过大"}}, 413);
+        return refused;
+    }
 
     const Reply reply = handler ? handler(recorded)
                                 : Reply::json({{"success", false}, {"message", "Not Found"}}, 404);
@@ -266,6 +276,17 @@ Answer LocalBackendServer::Private::dispatch(const QHttpServerRequest &request)
         answer.noAnswer = fault->noAnswer;
     }
     return answer;
+}
+
+// The log keeps its memory bounded however long the server runs and whatever it is sent.
+void LocalBackendServer::Private::record(RecordedRequest recorded)
+{
+    if (recorded.body.size() > kLoggedBodyLimit)
+        recorded.body.truncate(kLoggedBodyLimit);
+    recorded.body.squeeze();
+    if (log.size() >= kRequestLogCapacity)
+        log.removeFirst();
+    log.append(std::move(recorded));
 }
 
 std::optional<Fault> LocalBackendServer::Private::takeFault(const QByteArray &method, const QString &path)

@@ -26,12 +26,14 @@ struct RecordedRequest
     QString path;                                   // "/api/v1/auth/me", no query
     QUrlQuery query;
     QList<QPair<QByteArray, QByteArray>> headers;   // as received
-    QByteArray body;
+    QByteArray body;                                // whole for routes; cut in the request log
+    qsizetype receivedBodySize = 0;                 // the length of the whole body
     QStringList pathArgs;                           // values matched by "{}" segments of the route
 
     QByteArray header(const QByteArray &name) const; // case-insensitive; empty when absent
     bool hasHeader(const QByteArray &name) const;
     QJsonObject jsonBody() const;                    // empty unless the body is a JSON object
+    bool isBodyCut() const { return body.size() < receivedBodySize; }
 };
 
 struct Reply
@@ -64,6 +66,12 @@ class LocalBackendServer : public QObject
 public:
     using Handler = std::function<Reply(const RecordedRequest &)>;
 
+    // Larger bodies are refused with 413 before any route sees them.
+    static constexpr qsizetype kMaxBodySize = 1024 * 1024;
+    // The request log holds the latest requests, each body cut to this length.
+    static constexpr int kRequestLogCapacity = 2000;
+    static constexpr qsizetype kLoggedBodyLimit = 16 * 1024;
+
     explicit LocalBackendServer(QObject *parent = nullptr);
     ~LocalBackendServer() override;
 
@@ -86,6 +94,7 @@ public:
     bool isTls() const;
     QUrl baseUrl() const;                // "http(s)://127.0.0.1:<port>/api/v1/"
 
+    // The latest kRequestLogCapacity requests, oldest first.
     QList<RecordedRequest> requests() const;
     QList<RecordedRequest> requests(const QByteArray &method, const QString &path) const;
     void clearRequests();

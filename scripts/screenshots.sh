@@ -2,9 +2,11 @@
 # Runs the client on a virtual display against the local back end and saves screenshots as PNG
 # files: the splash screen, then the home page signed out once the splash has gone; then the
 # window end-to-end tests save the home page signed in as a free user and connected as a VIP,
-# the window with the warning of a forced disconnect, and the pages of the sign-in road: the
-# login page, the registration page showing an input error and the server page with the current
-# line marked and the VIP lines locked.
+# the account pages (settings as a VIP and signed out, the VIP page choosing a plan and paying
+# with the payment image, the order history, the announcements, the about page), the window
+# with the warning of a forced disconnect, and the pages of the sign-in road (the login page, the
+# registration page showing an input error, the server page with the current line marked and the
+# VIP lines locked).
 # Usage: scripts/screenshots.sh [output-dir]   (default: screenshots)
 set -euo pipefail
 
@@ -44,7 +46,7 @@ shoot home-logged-out
 # drive the client's own window, bridge, services and proxy core against an in-process back end
 # and save the window when NORVANE_SCREENSHOT_DIR is set. They bind the proxy core's fixed
 # ports, so each waits for other runs that hold them.
-for suite in tst_homeendtoend tst_windowendtoend tst_signinendtoend; do
+for suite in tst_homeendtoend tst_accountendtoend tst_windowendtoend tst_signinendtoend; do
   if ! HOME="$work/home" QT_QPA_PLATFORM=offscreen NORVANE_SCREENSHOT_DIR=$out \
       flock /tmp/norvane-proxy-ports.lock "$bin/$suite" > "$work/$suite.log" 2>&1; then
     echo "The end-to-end run $suite failed:" >&2

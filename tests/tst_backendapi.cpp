@@ -1,6 +1,7 @@
 #include "localbackend/ApiRoutes.h"
 #include "localbackend/LocalBackendServer.h"
 #include "support/LogCapture.h"
+#include "support/SendTogether.h"
 #include "support/TestEnvironment.h"
 
 #include <QCryptographicHash>
@@ -123,6 +124,7 @@ private slots:
     void heartbeatIsRecordedAndAnswered();
     void heartbeatRefusesBadFigures_data();
     void heartbeatRefusesBadFigures();
+    void heartbeatRecordsKeepTheLatest();
 
     void freeTrialActivation();
     void vipTrialActivation();
@@ -841,6 +843,7 @@ void BackendApiTest::heartbeatRefusesBadFigures_data()
     QTest::addColumn<QJsonValue>("value");
     QTest::newRow("unknown status") << "connection_status" << QJsonValue("paused");
     QTest::newRow("no device") << "device_id" << QJsonValue("");
+    QTest::newRow("device id too long") << "device_id" << QJsonValue(QString(256, u'd'));
     QTest::newRow("negative upload") << "upload_bytes" << QJsonValue(-1);
     QTest::newRow("download as text") << "download_bytes" << QJsonValue("2000");
     QTest::newRow("fractional latency") << "latency_ms" << QJsonValue(4.5);
@@ -856,6 +859,43 @@ void BackendApiTest::heartbeatRefusesBadFigures()
     QCOMPARE(answer.status, 422);
     QCOMPARE(answer.json().value("errors").toObject().keys(), QStringList{key});
     QVERIFY(m_routes->heartbeats().isEmpty());
+}
+
+// However long it runs, the back end keeps only the latest heartbeats.
+void BackendApiTest::heartbeatRecordsKeepTheLatest()
+{
+    const QString token = loginToken(kDemoEmail, kDemoPassword);
+    const int capacity = Norvane::LocalBackend::HeartbeatRoutes::kRecordCapacity;
+    QVERIFY(capacity >= 1000);
+    const int sent = capacity + 5;
+    const auto beat = [](int number) {
+        QJsonObject body = beatBody("connected");
+        body.insert("upload_bytes", number);
+        return compact(body);
+    };
+
+    // The first few one at a time, so the oldest are known; the rest as fast as they go.
+    const int sequential = 10;
+    for (int i = 0; i < sequential; ++i)
+        QCOMPARE(send("POST", "heartbeat", beat(i), token).status, 200);
+    QList<QPair<QNetworkRequest, QByteArray>> rest;
+    for (int i = sequential; i < sent; ++i) {
+        QNetworkRequest request(m_server->baseUrl().resolved(QUrl("heartbeat")));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+        request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+        rest.append({request, beat(i)});
+    }
+    QVERIFY(sendTogether(m_nam, "POST", rest));
+
+    const QList<Norvane::LocalBackend::HeartbeatRecord> records = m_routes->heartbeats();
+    QCOMPARE(records.size(), capacity);
+    QSet<qint64> numbers;
+    for (const Norvane::LocalBackend::HeartbeatRecord &record : records)
+        numbers.insert(record.uploadBytes);
+    for (int i = 0; i < sequential; ++i)
+        QCOMPARE(numbers.contains(i), i >= sent - capacity);
+    QCOMPARE(get("heartbeat/stats", token).data().toObject(),
+             (QJsonObject{{"online_users", 1}, {"online_devices", 1}}));
 }
 
 void BackendApiTest::freeTrialActivation()

@@ -18,6 +18,7 @@ using Norvane::Api::Network::HttpClient;
 using Norvane::Api::Security::TokenManager;
 using Norvane::Api::Services::ConfigService;
 using Norvane::Api::Storage::LocalStorage;
+using Norvane::LocalBackend::Fault;
 using Norvane::LocalBackend::LocalBackendServer;
 using Norvane::LocalBackend::RecordedRequest;
 using Norvane::LocalBackend::Reply;
@@ -84,11 +85,14 @@ private slots:
     void trialStatus();
     void trialActivation_data();
     void trialActivation();
+    void trialReplyAfterLoginChangeIsDropped_data();
+    void trialReplyAfterLoginChangeIsDropped();
 
 private:
     void answer(const QByteArray &method, const QString &path, const Reply &reply);
     void applyBaseline();
     ConfigService::ConfigCallback recordingConfigCallback();
+    void startTrialActivation(bool vip);
     bool waitForCallbacks(int count = 1);
 
     LocalBackendServer *m_server = nullptr;
@@ -163,6 +167,19 @@ ConfigService::ConfigCallback ConfigServiceTest::recordingConfigCallback()
                         .arg(success ? "true" : "false", message, config.appName);
         ++m_callbacks;
     };
+}
+
+// Its completion goes into the event list and the callback count.
+void ConfigServiceTest::startTrialActivation(bool vip)
+{
+    ConfigService::UserCallback callback = [this](bool ok, const QString &text, const User &user) {
+        m_events << QStringLiteral("callback(%1,%2,%3)").arg(ok ? "true" : "false", text, user.email);
+        ++m_callbacks;
+    };
+    if (vip)
+        ConfigService::instance()->activateVipTrial(callback);
+    else
+        ConfigService::instance()->activateFreeTrial(callback);
 }
 
 bool ConfigServiceTest::waitForCallbacks(int count)
@@ -455,14 +472,7 @@ void ConfigServiceTest::trialActivation()
     m_events.clear();
 
     LogCapture log;
-    ConfigService::UserCallback callback = [this](bool ok, const QString &text, const User &user) {
-        m_events << QStringLiteral("callback(%1,%2,%3)").arg(ok ? "true" : "false", text, user.email);
-        ++m_callbacks;
-    };
-    if (vip)
-        ConfigService::instance()->activateVipTrial(callback);
-    else
-        ConfigService::instance()->activateFreeTrial(callback);
+    startTrialActivation(vip);
     const bool answered = waitForCallbacks();
     HttpClient::instance()->clearAuthToken();
     QVERIFY(answered);
@@ -479,6 +489,53 @@ void ConfigServiceTest::trialActivation()
         QVERIFY(!TokenManager::instance()->getUser().trialUsed);
     }
     QVERIFY(log.contains(logLine));
+}
+
+void ConfigServiceTest::trialReplyAfterLoginChangeIsDropped_data()
+{
+    QTest::addColumn<bool>("vip");
+    QTest::addColumn<bool>("signInAgain");
+
+    QTest::newRow("free trial, logged out meanwhile") << false << false;
+    QTest::newRow("VIP trial, signed in as someone else meanwhile") << true << true;
+}
+
+// The reply speaks for the login it was sent under; once that login has ended it must not
+// bring its user back.
+void ConfigServiceTest::trialReplyAfterLoginChangeIsDropped()
+{
+    QFETCH(bool, vip);
+    QFETCH(bool, signInAgain);
+
+    const QString path = vip ? "/api/v1/trial/activate-vip" : "/api/v1/trial/activate-free";
+    answer("POST", path,
+           Reply::json({{"success", true}, {"message", "体验已激活"}, {"data", userJson(9, "t@b.c", true)}}));
+    Fault slow;
+    slow.delayMs = 400;
+    m_server->setFault("POST", path, slow);
+    TokenManager::instance()->login("tok-trial", User::fromJson(userJson(9, "t@b.c", false)));
+    HttpClient::instance()->setAuthToken("tok-trial");
+
+    startTrialActivation(vip);
+    QTRY_COMPARE(m_server->requests("POST", path).size(), 1);
+
+    const User other = User::fromJson(userJson(8, "other@b.c", false));
+    TokenManager::instance()->logout();
+    HttpClient::instance()->clearAuthToken();
+    if (signInAgain) {
+        TokenManager::instance()->login("tok-other", other);
+        HttpClient::instance()->setAuthToken("tok-other");
+    }
+    const QString userAfter = storage()->getString("user_info", "absent");
+    m_events.clear();
+
+    const bool answered = waitForCallbacks();
+    HttpClient::instance()->clearAuthToken();
+    QVERIFY(answered);
+    QCOMPARE(m_events, QStringList({"callback(false,登录状态已变更,)"}));
+    QCOMPARE(storage()->getString("user_info", "absent"), userAfter);
+    QCOMPARE(TokenManager::instance()->getUser().email, signInAgain ? other.email : QString());
+    TokenManager::instance()->logout();
 }
 
 QTEST_GUILESS_MAIN(ConfigServiceTest)

@@ -189,6 +189,7 @@ private slots:
     void replyIntervalStaysUntilRestart();
     void replyOrders_data();
     void replyOrders();
+    void junkReplyLeavesTheHeartbeatRunning();
     void unauthorizedWhileRunning_data();
     void unauthorizedWhileRunning();
     void farewellBeatRacingLogout_data();
@@ -459,9 +460,13 @@ void HeartbeatServiceTest::replyOrders_data()
     QTest::newRow("no device group")
         << 200 << QByteArray(R"({"success":true,"data":{"interval":30}})")
         << QStringList{forced.arg(""), "userStatusUpdated(false,0)", "callback(true)", "heartbeatSuccess"};
-    QTest::newRow("body not JSON")
-        << 200 << QByteArray("ok")
-        << QStringList{forced.arg(""), "userStatusUpdated(false,0)", "callback(true)", "heartbeatSuccess"};
+    // A 2xx that is not a JSON object (a captive portal, a proxy's error page) says nothing
+    // about the device: a failed beat, not an order to disconnect.
+    const QStringList junk{"callback(false)", "heartbeatFailed(响应数据无效)"};
+    QTest::newRow("body not JSON") << 200 << QByteArray("ok") << junk;
+    QTest::newRow("captive portal page") << 200 << QByteArray("<html><body>请先登录热点</body></html>") << junk;
+    QTest::newRow("JSON array") << 200 << QByteArray(R"([{"device_status":{"status":"inactive"}}])") << junk;
+    QTest::newRow("empty body") << 204 << QByteArray() << junk;
     QTest::newRow("HTTP 401")
         << 401 << QByteArray(R"({"success":false,"message":"Token无效"})")
         << QStringList{forced.arg(kUnauthorizedText), "callback(false)", "heartbeatFailed(Token无效)"};
@@ -495,6 +500,24 @@ void HeartbeatServiceTest::replyOrders()
     QCOMPARE(log.contains("[HeartbeatService] 检测到401错误，用户可能在其他设备登录"), status == 401);
     QCOMPARE(log.contains("[HeartbeatService] 心跳发送失败:"), events.last().startsWith("heartbeatFailed"));
     QCOMPARE(m_server->requests("POST", kHeartbeatPath).size(), 1);
+}
+
+void HeartbeatServiceTest::junkReplyLeavesTheHeartbeatRunning()
+{
+    Fault portal;
+    portal.body = "<html><body>请先登录热点</body></html>";
+    portal.contentType = "text/html";
+    portal.times = 1;
+    m_server->setFault("POST", kHeartbeatPath, portal);
+    service()->setDefaultIntervalMs(50);
+
+    EventRecorder recorder(service());
+    service()->startAutoHeartbeat(7, 0);
+    QTRY_VERIFY(recorder.events.count("heartbeatSuccess") >= 1);
+    QVERIFY(service()->isAutoHeartbeatRunning());
+    QCOMPARE(recorder.events.mid(0, 3),
+             QStringList({"heartbeatFailed(响应数据无效)", "userStatusUpdated(false,1.5)", "heartbeatSuccess"}));
+    QVERIFY(!recorder.events.join(' ').contains("forceDisconnectRequired"));
 }
 
 void HeartbeatServiceTest::unauthorizedWhileRunning_data()

@@ -2,6 +2,8 @@
 #include "api/security/CryptoUtil.h"
 #include "localbackend/LocalBackendServer.h"
 #include "support/LogCapture.h"
+#include "support/LogSecrets.h"
+#include "support/PartialReplyHttpServer.h"
 #include "support/ReplyCatcher.h"
 #include "support/TestCertificate.h"
 #include "support/RefusedBaseUrl.h"
@@ -23,6 +25,8 @@ using Norvane::LocalBackend::LocalBackendServer;
 using Norvane::LocalBackend::RecordedRequest;
 using Norvane::LocalBackend::Reply;
 
+Q_DECLARE_METATYPE(PartialReplyHttpServer::Ending)
+
 namespace {
 
 HttpClient *client()
@@ -37,6 +41,23 @@ QByteArray signedBody(const QByteArray &payload, const QString &secret)
                              {"data", data},
                              {"signature", CryptoUtil::md5Hex(data + secret)}};
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+// What keeps the response from being the transport failure with that code: no status, no body,
+// a failure whose text is the transport's own. Empty when nothing does.
+QString transportFailureFault(const ApiResponse &response, int error)
+{
+    if (response.networkError != error)
+        return QStringLiteral("network error %1, not %2").arg(response.networkError).arg(error);
+    if (response.statusCode != 0)
+        return QStringLiteral("HTTP status %1").arg(response.statusCode);
+    if (!response.rawData.isEmpty() || !response.json.isEmpty())
+        return QStringLiteral("a body: ") + QString::fromUtf8(response.rawData);
+    if (response.isSuccess())
+        return QStringLiteral("a success");
+    if (response.errorString.isEmpty() || response.errorMessage() != response.errorString)
+        return QStringLiteral("the text \"%1\" of \"%2\"").arg(response.errorMessage(), response.errorString);
+    return {};
 }
 
 } // namespace
@@ -64,16 +85,22 @@ private slots:
     void errorMessageRules();
     void refusedConnection();
     void transferTimeout();
+    void transferEndingMidBodyIsATransportFailure_data();
+    void transferEndingMidBodyIsATransportFailure();
     void unauthorizedSignalsBeforeCallback_data();
     void unauthorizedSignalsBeforeCallback();
     void signedReplies_data();
     void signedReplies();
     void wrongSignatureIsAFailure();
     void secretsAreMaskedInLogs();
+    void signedAndMalformedBodiesKeepSecretsOutOfTheLog_data();
+    void signedAndMalformedBodiesKeepSecretsOutOfTheLog();
     void httpsNeedsTrustedCertificate();
     void networkWorkEndsWithTheApplication();
 
 private:
+    void answerEcho(int status, const QByteArray &body);
+
     LocalBackendServer *m_server = nullptr;
     QString m_baseUrl;
 };
@@ -105,6 +132,15 @@ void HttpClientTest::init()
 void HttpClientTest::cleanup()
 {
     m_server->setSigning(false, QString());
+}
+
+// The echo route answers with this status and body from now on.
+void HttpClientTest::answerEcho(int status, const QByteArray &body)
+{
+    Fault fault;
+    fault.status = status;
+    fault.body = body;
+    m_server->setFault("GET", "/api/v1/echo", fault);
 }
 
 void HttpClientTest::defaults()
@@ -262,10 +298,7 @@ void HttpClientTest::envelope()
     QFETCH(QString, message);
     QFETCH(bool, jsonEmpty);
 
-    Fault fault;
-    fault.status = status;
-    fault.body = body;
-    m_server->setFault("GET", "/api/v1/echo", fault);
+    answerEcho(status, body);
 
     QSignalSpy networkErrors(client(), &HttpClient::networkError);
     ReplyCatcher catcher;
@@ -331,13 +364,8 @@ void HttpClientTest::refusedConnection()
     disconnect(client(), &HttpClient::networkError, this, nullptr);
 
     const ApiResponse &response = catcher.last();
-    QCOMPARE(response.networkError, int(QNetworkReply::ConnectionRefusedError));
-    QCOMPARE(response.statusCode, 0);
-    QVERIFY(response.rawData.isEmpty());
-    QVERIFY(response.json.isEmpty());
-    QVERIFY(!response.isSuccess());
-    QVERIFY(!response.errorString.isEmpty());
-    QCOMPARE(response.errorMessage(), response.errorString);
+    const QString fault = transportFailureFault(response, QNetworkReply::ConnectionRefusedError);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
     QCOMPARE(events, QStringList({"networkError:" + response.errorString, "callback"}));
 }
 
@@ -356,6 +384,50 @@ void HttpClientTest::transferTimeout()
     QCOMPARE(response.statusCode, 0);
     QVERIFY(!response.isSuccess());
     QVERIFY(!response.errorMessage().isEmpty());
+}
+
+void HttpClientTest::transferEndingMidBodyIsATransportFailure_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<PartialReplyHttpServer::Ending>("ending");
+    QTest::addColumn<int>("error");
+
+    const auto closed = PartialReplyHttpServer::Ending::Close;
+    const auto stalled = PartialReplyHttpServer::Ending::Stall;
+    const int remoteClosed = QNetworkReply::RemoteHostClosedError;
+    const int timedOut = QNetworkReply::OperationCanceledError;
+    QTest::newRow("200 closed mid-body") << 200 << closed << remoteClosed;
+    QTest::newRow("200 stalled until the time-out") << 200 << stalled << timedOut;
+    QTest::newRow("401 closed mid-body") << 401 << closed << remoteClosed;
+    QTest::newRow("500 stalled until the time-out") << 500 << stalled << timedOut;
+}
+
+// Whatever status line came first, a body that never arrived whole is the transport's failure:
+// the caller gets the transport's text, and no half a reply to read.
+void HttpClientTest::transferEndingMidBodyIsATransportFailure()
+{
+    QFETCH(int, status);
+    QFETCH(PartialReplyHttpServer::Ending, ending);
+    QFETCH(int, error);
+
+    PartialReplyHttpServer server(status, R"({"success":true,"token":"tok-partial","message":"半)", ending);
+    QVERIFY(server.listen());
+    client()->setBaseUrl(server.baseUrl());
+    client()->setTransferTimeout(300);
+
+    LogCapture log;
+    QSignalSpy networkErrors(client(), &HttpClient::networkError);
+    QSignalSpy authentication(client(), &HttpClient::authenticationRequired);
+    ReplyCatcher catcher;
+    client()->get("echo", catcher.callback());
+    QVERIFY(catcher.wait(1, 10000));
+
+    const QString fault = transportFailureFault(catcher.last(), error);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    QCOMPARE(networkErrors.size(), 1);
+    QCOMPARE(authentication.size(), 0);
+    const QStringList leaks = leakedSecrets(log.messages(), {"tok-partial"});
+    QVERIFY2(leaks.isEmpty(), qPrintable(leaks.join('\n')));
 }
 
 void HttpClientTest::unauthorizedSignalsBeforeCallback_data()
@@ -438,10 +510,7 @@ void HttpClientTest::signedReplies()
     QFETCH(bool, decoded);
 
     client()->setApiEncryption(true, secret);
-    Fault fault;
-    fault.status = status;
-    fault.body = body;
-    m_server->setFault("GET", "/api/v1/echo", fault);
+    answerEcho(status, body);
 
     LogCapture log;
     ReplyCatcher catcher;
@@ -535,6 +604,49 @@ void HttpClientTest::secretsAreMaskedInLogs()
     QVERIFY(all.contains("***"));
     // The reply itself is untouched.
     QCOMPARE(catcher.last().json.value("token").toString(), QStringLiteral("reply-token-1"));
+}
+
+void HttpClientTest::signedAndMalformedBodiesKeepSecretsOutOfTheLog_data()
+{
+    QTest::addColumn<QString>("clientSecret"); // empty: decoding off
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+
+    const QByteArray record = R"({"success":true,"token":"tok-in-record","data":{"api_secret_key":)"
+                              R"({"type":"string","value":"sig-in-record"}}})";
+    const QByteArray signedRecord = signedBody(record, "back-end-secret");
+    QTest::newRow("signed, client has no secret") << QString() << 200 << signedRecord;
+    QTest::newRow("signed, wrong signature") << "other-secret" << 200 << signedRecord;
+    QTest::newRow("signed error reply") << "back-end-secret" << 400 << signedRecord;
+    QTest::newRow("cut JSON on an error")
+        << QString() << 500
+        << QByteArray(R"({"message":"x","token":"tok-in-record","data":{"api_secret_key":{"value":"sig-in-record"},)"
+                      R"("password":"pw-in-record", "vmess_link":"vmess://link-in-rec)");
+    QTest::newRow("JSON-like text in a page")
+        << QString() << 502
+        << QByteArray(R"(<pre>upstream said {"token": "tok-in-record", "vpn_encrypt_key":"key-in-record"}</pre>)");
+}
+
+void HttpClientTest::signedAndMalformedBodiesKeepSecretsOutOfTheLog()
+{
+    QFETCH(QString, clientSecret);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+
+    client()->setApiEncryption(!clientSecret.isEmpty(), clientSecret);
+    answerEcho(status, body);
+
+    LogCapture log;
+    ReplyCatcher catcher;
+    client()->get("echo", catcher.callback());
+    QVERIFY(catcher.wait());
+
+    QVERIFY(log.contains("[HttpClient] 响应数据:"));
+    const QStringList leaks = leakedSecrets(log.messages(), {"tok-in-record", "sig-in-record", "pw-in-record",
+                                                             "link-in-rec", "key-in-record"});
+    QVERIFY2(leaks.isEmpty(), qPrintable(leaks.join('\n')));
+    // What the caller gets stays as it came.
+    QCOMPARE(catcher.last().statusCode, status);
 }
 
 void HttpClientTest::httpsNeedsTrustedCertificate()

@@ -1,6 +1,7 @@
 #include "localbackend/ApiRoutes.h"
 #include "localbackend/LocalBackendServer.h"
 #include "support/LogCapture.h"
+#include "support/SendTogether.h"
 #include "support/TestCertificate.h"
 #include "support/TestEnvironment.h"
 
@@ -12,6 +13,7 @@
 #include <QNetworkReply>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSslConfiguration>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -145,6 +147,9 @@ private slots:
     void dispatchesByMethodAndPattern();
     void recordsEveryRequestBeforeAnswering();
     void listensOnceOn127001();
+    void bodySizeIsLimited_data();
+    void bodySizeIsLimited();
+    void requestLogKeepsTheLatestRequests();
 
     void faultShapesTheAnswer_data();
     void faultShapesTheAnswer();
@@ -316,6 +321,80 @@ void LocalBackendTest::listensOnceOn127001()
     QVERIFY(second.baseUrl().isEmpty());
     QVERIFY(!second.listen(m_server->port()));
     QVERIFY(second.baseUrl().isEmpty());
+}
+
+void LocalBackendTest::bodySizeIsLimited_data()
+{
+    QTest::addColumn<qsizetype>("size");
+    QTest::addColumn<int>("status");
+
+    const qsizetype limit = LocalBackendServer::kMaxBodySize;
+    QCOMPARE(limit, qsizetype(1024 * 1024));
+    QTest::newRow("small") << qsizetype(100) << 200;
+    QTest::newRow("longer than the log keeps") << LocalBackendServer::kLoggedBodyLimit + 1 << 200;
+    QTest::newRow("at the limit") << limit << 200;
+    QTest::newRow("one byte over") << limit + 1 << 413;
+    QTest::newRow("ten megabytes") << 10 * limit << 413;
+}
+
+// Bodies over the limit are refused in the envelope's error form without reaching the route;
+// the log keeps a body only up to its own smaller limit, marked when it was cut.
+void LocalBackendTest::bodySizeIsLimited()
+{
+    QFETCH(qsizetype, size);
+    QFETCH(int, status);
+
+    qsizetype seenByRoute = -1;
+    m_server->route("POST", "/api/v1/orders", [&seenByRoute](const RecordedRequest &request) {
+        seenByRoute = request.body.size();
+        return Reply::json({{"success", true}});
+    });
+    const QByteArray body(size, 'x');
+    QNetworkRequest request = to(*m_server, "orders");
+    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+    const Outcome outcome = exchange(*m_nam, request, "POST", body);
+
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.status, status);
+    QCOMPARE(seenByRoute, status == 200 ? size : qsizetype(-1));
+    if (status == 413) {
+        QCOMPARE(outcome.contentType, QByteArray("application/json"));
+        QCOMPARE(outcome.json().value("success"), QJsonValue(false));
+        QVERIFY(!outcome.json().value("message").toString().isEmpty());
+    }
+
+    const QList<RecordedRequest> logged = m_server->requests("POST", "/api/v1/orders");
+    QCOMPARE(logged.size(), 1);
+    const bool cut = size > LocalBackendServer::kLoggedBodyLimit;
+    QCOMPARE(logged.first().isBodyCut(), cut);
+    QCOMPARE(logged.first().receivedBodySize, size);
+    QCOMPARE(logged.first().body, cut ? body.left(LocalBackendServer::kLoggedBodyLimit) : body);
+}
+
+void LocalBackendTest::requestLogKeepsTheLatestRequests()
+{
+    m_server->route("GET", "/api/v1/plans", [](const RecordedRequest &) { return Reply::json({{"success", true}}); });
+    const int capacity = LocalBackendServer::kRequestLogCapacity;
+    QVERIFY(capacity >= 1000);
+    const int sent = capacity + 5;
+
+    // The first few one at a time, so the oldest are known; the rest as fast as they go.
+    const int sequential = 10;
+    for (int i = 0; i < sequential; ++i)
+        QCOMPARE(exchange(*m_nam, to(*m_server, QStringLiteral("plans?n=%1").arg(i))).status, 200);
+    QList<QPair<QNetworkRequest, QByteArray>> rest;
+    for (int i = sequential; i < sent; ++i)
+        rest.append({to(*m_server, QStringLiteral("plans?n=%1").arg(i)), QByteArray()});
+    QVERIFY(sendTogether(*m_nam, "GET", rest));
+
+    const QList<RecordedRequest> logged = m_server->requests();
+    QCOMPARE(logged.size(), capacity);
+    QSet<int> numbers;
+    for (const RecordedRequest &request : logged)
+        numbers.insert(request.query.queryItemValue("n").toInt());
+    QCOMPARE(numbers.size(), capacity);
+    for (int i = 0; i < sequential; ++i)
+        QCOMPARE(numbers.contains(i), i >= sent - capacity);
 }
 
 void LocalBackendTest::faultShapesTheAnswer_data()

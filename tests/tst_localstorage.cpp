@@ -33,6 +33,8 @@ private slots:
     void textsSurviveTheFileAfterExit_data();
     void textsSurviveTheFileAfterExit();
     void permissionsAreTightenedOnAnExistingFolder();
+    void writeFailuresAreLoggedExactly_data();
+    void writeFailuresAreLoggedExactly();
 };
 
 void LocalStorageTest::initTestCase()
@@ -121,6 +123,56 @@ void LocalStorageTest::permissionsAreTightenedOnAnExistingFolder()
     QCOMPARE(StateProbe::run({"set", "auth_token", "t"}), 0);
     QCOMPARE(mode(folder),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void LocalStorageTest::writeFailuresAreLoggedExactly_data()
+{
+    QTest::addColumn<QString>("standing"); // what is at the file's path beforehand
+    QTest::addColumn<QString>("command");  // "set": written by the last sync at exit; "write": while running
+    QTest::addColumn<bool>("fails");
+
+    QTest::newRow("folder in the way, at exit") << "folder" << "set" << true;
+    QTest::newRow("folder in the way, while running") << "folder" << "write" << true;
+    QTest::newRow("garbage line, at exit") << "garbage" << "set" << false;
+    QTest::newRow("garbage line, while running") << "garbage" << "write" << false;
+    QTest::newRow("sound file, while running") << "sound" << "write" << false;
+}
+
+void LocalStorageTest::writeFailuresAreLoggedExactly()
+{
+    QFETCH(QString, standing);
+    QFETCH(QString, command);
+    QFETCH(bool, fails);
+
+    const QString path = StateProbe::settingsPath();
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    QFile::remove(path);
+    QDir(path).removeRecursively();
+    const QFile::Permissions folderMode = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    if (standing == "folder") {
+        QVERIFY(QDir().mkdir(path));
+        QVERIFY(QFile::setPermissions(path, folderMode));
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(standing == "garbage" ? "this line is not a setting\n[General]\nkept=1\n" : "[General]\nkept=1\n");
+    }
+
+    QByteArray errors;
+    QCOMPARE(StateProbe::run({command, "auth_token", "tok-9"}, nullptr, &errors), 0);
+
+    const QString log = QString::fromUtf8(errors);
+    QVERIFY2(log.contains("[LocalStorage] 写入存储文件失败:") == fails, qPrintable(log));
+    if (fails) {
+        // Whatever stands there is the user's: neither replaced nor changed.
+        QVERIFY(QFileInfo(path).isDir());
+        QCOMPARE(mode(path), folderMode);
+        return;
+    }
+    QSettings file(path, QSettings::IniFormat);
+    QCOMPARE(file.status(), QSettings::NoError);
+    QCOMPARE(file.value("auth_token").toString(), QStringLiteral("tok-9"));
+    QCOMPARE(file.value("kept").toString(), QStringLiteral("1"));
 }
 
 QTEST_GUILESS_MAIN(LocalStorageTest)

@@ -201,6 +201,11 @@ void ServerServiceTest::listFailures_data()
     QTest::newRow("http 401") << false << 401 << QByteArray(R"({"success":false,"message":"未登录"})") << "未登录";
     QTest::newRow("http 502 html") << false << 502 << QByteArray("<html>bad gateway</html>") << "";
     QTest::newRow("transport error") << true << 0 << QByteArray() << "";
+    // A 2xx that is not a JSON object is no list at all: the cached one stays.
+    QTest::newRow("2xx body is an array") << false << 200 << QByteArray(R"([{"id":1}])") << "响应数据无效";
+    QTest::newRow("2xx body is not json") << false << 200 << QByteArray("OK") << "响应数据无效";
+    QTest::newRow("2xx captive portal page")
+        << false << 200 << QByteArray("<html><body>请先登录热点</body></html>") << "响应数据无效";
 }
 
 void ServerServiceTest::listFailures()
@@ -243,8 +248,6 @@ void ServerServiceTest::listWithoutUsableData_data()
 
     QTest::newRow("data is an object") << QByteArray(R"({"success":true,"data":{"id":1}})");
     QTest::newRow("no data") << QByteArray(R"({"message":"ok"})");
-    QTest::newRow("body is an array") << QByteArray(R"([{"id":1}])");
-    QTest::newRow("body is not json") << QByteArray("OK");
 }
 
 void ServerServiceTest::listWithoutUsableData()

@@ -12,6 +12,8 @@
 #include "api/services/ServerService.h"
 #include "localbackend/ApiRoutes.h"
 #include "localbackend/LocalBackendServer.h"
+#include "support/LogCapture.h"
+#include "support/LogSecrets.h"
 #include "support/Outcome.h"
 #include "support/TestEnvironment.h"
 
@@ -88,6 +90,8 @@ private slots:
     void freeTrialGivesTheRightToConnect();
     void configurationAndAnnouncements();
     void signedRepliesEndToEnd();
+    void noSecretIsRecoverableFromTheLog_data();
+    void noSecretIsRecoverableFromTheLog();
     void standaloneProgramServesTheDemoAccount();
 
 private:
@@ -394,6 +398,54 @@ void ServicesEndToEndTest::signedRepliesEndToEnd()
     QVERIFY(config.result.apiEncryptEnabled);
     QCOMPARE(config.result.apiSecretKey, QString("e2e-secret"));
     QVERIFY(HttpClient::instance()->isApiEncryptionEnabled());
+}
+
+void ServicesEndToEndTest::noSecretIsRecoverableFromTheLog_data()
+{
+    QTest::addColumn<QString>("clientSecret"); // empty: no decoding, as on a first run
+
+    QTest::newRow("secret cached") << "e2e-secret";
+    QTest::newRow("first run, no secret yet") << "";
+    QTest::newRow("stale secret") << "old-secret";
+}
+
+// The back end signs every reply: whether the client can decode them or not, the log must not
+// give away the configuration's keys, the login's token or the servers' links.
+void ServicesEndToEndTest::noSecretIsRecoverableFromTheLog()
+{
+    QFETCH(QString, clientSecret);
+    const bool decodes = clientSecret == QStringLiteral("e2e-secret");
+    QVERIFY(m_routes->setConfigValue("api_secret_key", "e2e-secret"));
+    QVERIFY(m_routes->setConfigValue("vpn_encrypt_key", "e2e-link-key"));
+    QVERIFY(m_routes->setConfigValue("api_encrypt_enabled", true));
+    HttpClient::instance()->setApiEncryption(!clientSecret.isEmpty(), clientSecret);
+
+    LogCapture log;
+    Outcome<Models::SystemConfig> config;
+    ConfigService::instance()->getConfigs(config.callback());
+    QVERIFY(config.wait());
+    QCOMPARE(config.success, decodes);
+    Outcome<Models::User> login;
+    ApiManager::instance()->login(kDemoEmail, kDemoPassword, login.callback());
+    QVERIFY(login.wait());
+    QCOMPARE(login.success, decodes);
+    Outcome<QList<Models::Server>> servers;
+    ServerService::instance()->getAllServers(servers.callback());
+    QVERIFY(servers.wait());
+    Outcome<Models::User> me;
+    AuthService::instance()->getCurrentUser(me.callback());
+    QVERIFY(me.wait());
+    QCOMPARE(me.success, decodes);
+
+    QStringList secrets{QStringLiteral("e2e-secret"), QStringLiteral("e2e-link-key"), kDemoPassword};
+    if (decodes) {
+        secrets << TokenManager::instance()->token();
+        QCOMPARE(servers.result.size(), 3);
+        for (const Models::Server &server : servers.result)
+            secrets << server.vmessLink;
+    }
+    const QStringList leaks = leakedSecrets(log.messages(), secrets);
+    QVERIFY2(leaks.isEmpty(), qPrintable(leaks.join(QLatin1Char('\n'))));
 }
 
 void ServicesEndToEndTest::standaloneProgramServesTheDemoAccount()

@@ -14,6 +14,15 @@ bool ApiResponse::isSuccess() const
     return !(success.isBool() && !success.toBool());
 }
 
+bool ApiResponse::hasJsonObjectBody() const
+{
+    if (!json.isEmpty())
+        return true;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(rawData, &error);
+    return error.error == QJsonParseError::NoError && document.isObject();
+}
+
 QString ApiResponse::errorMessage() const
 {
     const QMap<QString, QStringList> details = errorDetails();

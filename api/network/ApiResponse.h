@@ -20,6 +20,8 @@ struct ApiResponse
     bool signatureRejected = false;
 
     bool isSuccess() const;
+    // True when the body is a JSON object, even an empty one; a page or an array is not.
+    bool hasJsonObjectBody() const;
     QString errorMessage() const;
     QMap<QString, QStringList> errorDetails() const;
 

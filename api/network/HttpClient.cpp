@@ -34,6 +34,22 @@ bool equalInConstantTime(const QByteArray &a, const QByteArray &b)
     return difference == 0;
 }
 
+// Codes of an exchange that broke down (refused, closed, time-out, abort, a proxy's connection,
+// a garbled transfer), as opposed to those the network layer gives an HTTP error status.
+bool isTransportError(QNetworkReply::NetworkError code)
+{
+    switch (code) {
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::ProtocolFailure:
+        return true;
+    default:
+        return code > QNetworkReply::NoError && code <= QNetworkReply::UnknownNetworkError;
+    }
+}
+
 } // namespace
 
 HttpClient *HttpClient::instance()
@@ -184,13 +200,17 @@ void HttpClient::onReplyFinished(QNetworkReply *reply, const Callback &callback)
 
     if (reply->error() != QNetworkReply::NoError) {
         const QByteArray body = reply->readAll();
+        // A transport error counts whatever status line came first: the body is not whole.
+        const bool transportFailure = status <= 0 || isTransportError(reply->error());
         qDebug() << "[HttpClient] 请求失败, HTTP状态码:" << status;
         qDebug() << "[HttpClient] 错误:" << reply->errorString();
-        qDebug() << "[HttpClient] 响应数据:" << LogMasker::maskSecrets(body);
-        if (status <= 0) {
+        if (transportFailure) {
+            // Part of a body is no reply and may be cut anywhere, even inside a secret.
+            qDebug() << "[HttpClient] 响应数据: 传输未完成, 已收到" << body.size() << "字节";
             response.networkError = reply->error();
             response.errorString = reply->errorString();
         } else {
+            qDebug() << "[HttpClient] 响应数据:" << LogMasker::maskSecrets(body);
             response.rawData = body;
             response.statusCode = status;
             response.json = ApiResponse::parseObject(body);

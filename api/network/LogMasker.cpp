@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QRegularExpression>
 #include <QSet>
 #include <QString>
 
@@ -22,13 +23,27 @@ bool isSecretKey(const QString &key)
     return keys.contains(key);
 }
 
+// The signed form carries the whole record, secrets included, as base64 in "data".
+bool isSignedForm(const QJsonObject &object)
+{
+    return object.value(QStringLiteral("encrypted")) == QJsonValue(true)
+        && object.value(QStringLiteral("data")).isString();
+}
+
 QJsonValue masked(const QJsonValue &value);
 
 QJsonObject maskedObject(const QJsonObject &object)
 {
+    const bool isSigned = isSignedForm(object);
     QJsonObject result;
-    for (auto it = object.constBegin(); it != object.constEnd(); ++it)
-        result.insert(it.key(), isSecretKey(it.key()) ? QJsonValue(kMask) : masked(it.value()));
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        if (isSecretKey(it.key()))
+            result.insert(it.key(), kMask);
+        else if (isSigned && it.key() == QLatin1String("data"))
+            result.insert(it.key(), QStringLiteral("<签名数据 %1 字节>").arg(it.value().toString().size()));
+        else
+            result.insert(it.key(), masked(it.value()));
+    }
     return result;
 }
 
@@ -46,6 +61,66 @@ QJsonValue masked(const QJsonValue &value)
     return value;
 }
 
+// The end of the JSON-like value starting at `from`: a string up to its closing quote, an
+// object or array up to its matching bracket, anything else up to the next separator; the
+// end of the text when the value is cut off.
+qsizetype valueEnd(const QString &text, qsizetype from)
+{
+    const qsizetype size = text.size();
+    if (from >= size)
+        return size;
+    int depth = 0;
+    bool inString = false;
+    for (qsizetype i = from; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (inString) {
+            if (c == u'\\') {
+                ++i;
+            } else if (c == u'"') {
+                inString = false;
+                if (depth == 0)
+                    return i + 1;
+            }
+            continue;
+        }
+        if (c == u'"') {
+            inString = true;
+        } else if (c == u'{' || c == u'[') {
+            ++depth;
+        } else if (c == u'}' || c == u']') {
+            if (depth == 0)
+                return i;
+            if (--depth == 0)
+                return i + 1;
+        } else if (depth == 0 && (c == u',' || c.isSpace())) {
+            return i;
+        }
+    }
+    return size;
+}
+
+QByteArray maskedText(const QByteArray &body)
+{
+    static const QRegularExpression secretKey(QStringLiteral(
+        R"re("(?:token|password|vmess_link|api_secret_key|vpn_encrypt_key)"\s*:\s*)re"));
+    const QString text = QString::fromUtf8(body);
+    QString result;
+    qsizetype position = 0;
+    QRegularExpressionMatchIterator matches = secretKey.globalMatch(text);
+    while (matches.hasNext()) {
+        const QRegularExpressionMatch match = matches.next();
+        if (match.capturedStart() < position)
+            continue; // inside a value already masked
+        result += QStringView(text).mid(position, match.capturedEnd() - position);
+        result += QLatin1Char('"') + kMask + QLatin1Char('"');
+        position = valueEnd(text, match.capturedEnd());
+    }
+    if (position == 0)
+        return body;
+    result += QStringView(text).mid(position);
+    return result.toUtf8();
+}
+
 } // namespace
 
 QByteArray LogMasker::maskSecrets(const QByteArray &body)
@@ -53,7 +128,7 @@ QByteArray LogMasker::maskSecrets(const QByteArray &body)
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);
     if (error.error != QJsonParseError::NoError)
-        return body;
+        return maskedText(body);
     if (document.isObject())
         return QJsonDocument(maskedObject(document.object())).toJson(QJsonDocument::Compact);
     if (document.isArray())

@@ -8,6 +8,9 @@ namespace Norvane::Api::Network {
 class LogMasker
 {
 public:
+    // A JSON body keeps its shape with every secret value masked at any depth, and a signed
+    // reply's "data" (base64 of the whole record) shown only by its length. Text that is not
+    // JSON (a cut or malformed body) has the value after each quoted secret key masked.
     static QByteArray maskSecrets(const QByteArray &body);
 };
 

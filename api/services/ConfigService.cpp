@@ -14,6 +14,7 @@ namespace {
 
 const QString kCacheKey = QStringLiteral("cached_configs");
 const QString kInvalidReply = QStringLiteral("响应数据无效");
+const QString kLoginChanged = QStringLiteral("登录状态已变更");
 
 Network::HttpClient *client()
 {
@@ -151,15 +152,26 @@ void ConfigService::activateTrial(const QString &endpoint, const TrialTexts &tex
                                   UserCallback callback)
 {
     qDebug() << texts.started;
+    const QString sentToken = client()->authToken();
     client()->post(endpoint, QJsonObject(),
-                   [this, texts, callback = std::move(callback)](const Network::ApiResponse &response) {
-                       handleTrialReply(response, texts, callback);
+                   [this, sentToken, texts,
+                    callback = std::move(callback)](const Network::ApiResponse &response) {
+                       handleTrialReply(response, sentToken, texts, callback);
                    });
 }
 
-void ConfigService::handleTrialReply(const Network::ApiResponse &response, const TrialTexts &texts,
-                                     const UserCallback &callback)
+void ConfigService::handleTrialReply(const Network::ApiResponse &response, const QString &sentToken,
+                                     const TrialTexts &texts, const UserCallback &callback)
 {
+    if (sentToken != Security::TokenManager::instance()->token()) {
+        // Logged out or in as someone else meanwhile: this record belongs to an ended login.
+        qWarning() << "[ConfigService] 登录状态已变更, 丢弃过期的体验激活响应";
+        if (callback)
+            callback(false, kLoginChanged, Models::User());
+        qDebug() << texts.failed << kLoginChanged;
+        return;
+    }
+
     const Models::User user =
         Models::User::fromJson(response.json.value(QStringLiteral("data")).toObject());
     if (response.isSuccess() && isCompleteUser(user)) {

@@ -57,8 +57,9 @@ private:
     void applyEncryptionConfig();
     void handleConfigReply(const Network::ApiResponse &response, const ConfigCallback &callback);
     void activateTrial(const QString &endpoint, const TrialTexts &texts, UserCallback callback);
-    void handleTrialReply(const Network::ApiResponse &response, const TrialTexts &texts,
-                          const UserCallback &callback);
+    // A reply to a request sent under another token than the current one is dropped.
+    void handleTrialReply(const Network::ApiResponse &response, const QString &sentToken,
+                          const TrialTexts &texts, const UserCallback &callback);
 
     Models::SystemConfig m_config;
 };

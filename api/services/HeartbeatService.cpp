@@ -25,6 +25,7 @@ const QString kDisconnected = QStringLiteral("disconnected");
 const QString kActive = QStringLiteral("active");
 const QString kNoTokenMessage = QStringLiteral("Token为空，请先登录");
 const QString kUnauthorizedMessage = QStringLiteral("您的账号在其他设备登录，已被强制下线");
+const QString kInvalidReply = QStringLiteral("响应数据无效");
 
 // The timer counts in int milliseconds; 0 when the seconds do not fit.
 int millisecondsFor(int seconds)
@@ -110,7 +111,9 @@ void HeartbeatService::onHeartbeatReply(const ApiResponse &reply, const QString 
     // or a new login) speaks for a session that has ended, so its orders are not followed.
     const bool sessionEnded = sentToken != HttpClient::instance()->authToken();
 
-    if (reply.isSuccess()) {
+    // A 2xx that is not a JSON object (a captive portal, a proxy's error page) carries no device
+    // status: it fails like any beat that got no answer, and orders nothing.
+    if (reply.isSuccess() && reply.hasJsonObjectBody()) {
         const HeartbeatResponse response = HeartbeatResponse::fromJson(reply.json);
         qDebug() << "[HeartbeatService] 心跳发送成功";
         if (sessionEnded)
@@ -132,7 +135,7 @@ void HeartbeatService::onHeartbeatReply(const ApiResponse &reply, const QString 
             emit forceDisconnectRequired(kUnauthorizedMessage);
         }
     }
-    const QString message = reply.errorMessage();
+    const QString message = reply.isSuccess() ? kInvalidReply : reply.errorMessage();
     if (callback)
         callback(false, HeartbeatResponse());
     emit heartbeatFailed(message);

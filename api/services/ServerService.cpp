@@ -65,8 +65,11 @@ void ServerService::clearCache()
 
 void ServerService::handleListReply(const ApiResponse &response, const ServersCallback &callback)
 {
-    if (!response.isSuccess()) {
-        const QString message = response.errorMessage();
+    // A 2xx that is not a JSON object (a captive portal, a proxy's error page) is no list:
+    // it must not empty the cached one.
+    const bool unusable = response.isSuccess() && !response.hasJsonObjectBody();
+    if (!response.isSuccess() || unusable) {
+        const QString message = unusable ? QStringLiteral("响应数据无效") : response.errorMessage();
         if (callback)
             callback(false, message, {});
         qDebug() << "[ServerService] 获取服务器列表失败:" << message;

@@ -4,6 +4,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -29,7 +30,9 @@ QString prepareFile()
     QFile file(path);
     if (!file.exists() && file.open(QIODevice::WriteOnly))
         file.close();
-    QFile::setPermissions(path, kFilePermissions);
+    // Anything else standing at the path (a folder, say) is left as it is; writes then fail.
+    if (QFileInfo(path).isFile())
+        QFile::setPermissions(path, kFilePermissions);
     return path;
 }
 
@@ -68,19 +71,19 @@ int LocalStorage::getInt(const QString &key, int defaultValue) const
 void LocalStorage::setString(const QString &key, const QString &value)
 {
     m_settings->setValue(key, value);
-    emit valueChanged(key);
+    changed(key);
 }
 
 void LocalStorage::setBool(const QString &key, bool value)
 {
     m_settings->setValue(key, value);
-    emit valueChanged(key);
+    changed(key);
 }
 
 void LocalStorage::remove(const QString &key)
 {
     m_settings->remove(key);
-    emit valueChanged(key);
+    changed(key);
 }
 
 QString LocalStorage::filePath() const
@@ -88,11 +91,56 @@ QString LocalStorage::filePath() const
     return m_settings->fileName();
 }
 
+void LocalStorage::changed(const QString &key)
+{
+    m_unsaved = true;
+    if (!m_flushScheduled) {
+        m_flushScheduled = true;
+        QMetaObject::invokeMethod(this, [this] {
+            m_flushScheduled = false;
+            sync();
+        }, Qt::QueuedConnection);
+    }
+    emit valueChanged(key);
+}
+
 void LocalStorage::sync()
 {
     m_settings->sync();
-    if (m_settings->status() != QSettings::NoError)
+    if (!m_unsaved)
+        return;
+    const QSettings::Status status = m_settings->status();
+    // The status keeps the first problem for good, a garbage line read before the rewrite
+    // included, so then only the file itself tells whether the changes reached it.
+    if (status != QSettings::NoError && !fileHoldsTheSettings()) {
         qWarning() << "[LocalStorage] 写入存储文件失败:" << m_settings->fileName();
+        return;
+    }
+    m_unsaved = false;
+    if (status == QSettings::NoError)
+        return;
+    if (status == QSettings::FormatError)
+        qWarning() << "[LocalStorage] 存储文件中无法解析的内容已在重写时丢弃:" << m_settings->fileName();
+    // Read afresh from the sound file, the settings object starts without the old status.
+    const QString path = m_settings->fileName();
+    delete m_settings;
+    m_settings = new QSettings(path, QSettings::IniFormat, this);
+}
+
+bool LocalStorage::fileHoldsTheSettings() const
+{
+    const QSettings onDisk(m_settings->fileName(), QSettings::IniFormat);
+    if (onDisk.status() != QSettings::NoError)
+        return false;
+    const QStringList keys = m_settings->allKeys();
+    if (onDisk.allKeys() != keys)
+        return false;
+    // The file holds texts; the settings object may still hold the values as they were set.
+    for (const QString &key : keys) {
+        if (onDisk.value(key).toString() != m_settings->value(key).toString())
+            return false;
+    }
+    return true;
 }
 
 } // namespace Norvane::Api::Storage

@@ -23,7 +23,9 @@ public:
     void remove(const QString &key);
 
     QString filePath() const;
-    // Writes pending changes now, for state that must survive a crash of the client.
+    // Writes pending changes now, for state that must survive a crash of the client. Writes
+    // are also flushed on the event loop soon after they are made; a flush that leaves the
+    // file without them logs a warning.
     void sync();
 
 signals:
@@ -32,7 +34,12 @@ signals:
 private:
     LocalStorage();
 
+    void changed(const QString &key);
+    bool fileHoldsTheSettings() const;
+
     QSettings *m_settings;
+    bool m_flushScheduled = false;
+    bool m_unsaved = false;     // changes made that no flush has found on disk yet
 };
 
 } // namespace Norvane::Api::Storage

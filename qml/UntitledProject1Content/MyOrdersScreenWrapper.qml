@@ -1,6 +1,248 @@
 import QtQuick
+import UntitledProject1
 
-// Placeholder for the order history page, which the window only shows under its back button.
+// The order history page: asks "API" once for the signed-in user's orders and shows them as
+// cards, or the loading, error or empty text.
 Item {
     id: wrapper
+
+    property var orderList: []
+    property bool isLoading: false
+    property string errorMessage: ""
+
+    function getStatusColor(status) {
+        switch (status) {
+        case "completed":
+        case "paid":
+            return Constants.colorSuccess
+        case "pending":
+        case "processing":
+            return Constants.colorWarning
+        case "cancelled":
+        case "failed":
+            return Constants.colorError
+        default:
+            return Constants.textSecondary
+        }
+    }
+
+    // The calendar day of the user's own time zone.
+    function formatDate(createdAt) {
+        if (!(createdAt instanceof Date) || isNaN(createdAt.getTime()))
+            return ""
+        return Qt.formatDateTime(createdAt, "yyyy-MM-dd")
+    }
+
+    Connections {
+        target: typeof API !== "undefined" ? API : null
+        ignoreUnknownSignals: true
+
+        function onOrdersLoaded(orders) {
+            console.log("订单加载成功，数量:", orders.length)
+            wrapper.isLoading = false
+            wrapper.errorMessage = ""
+            wrapper.orderList = orders
+        }
+
+        function onOrdersError(message) {
+            console.log("订单加载失败:", message)
+            wrapper.isLoading = false
+            wrapper.errorMessage = "加载失败: " + message
+        }
+    }
+
+    Rectangle {
+        id: myOrdersRoot
+        anchors.fill: parent
+        color: Constants.backgroundColor
+    }
+
+    Item {
+        id: header
+        width: parent.width - 40
+        height: 50
+        anchors.top: parent.top
+        anchors.topMargin: 20
+        anchors.horizontalCenter: parent.horizontalCenter
+
+        Text {
+            anchors.centerIn: parent
+            text: "我的订单"
+            color: Constants.textPrimary
+            font.family: Constants.font.family
+            font.pixelSize: 20
+            font.bold: true
+        }
+    }
+
+    // Below the header the page scrolls when the cards are taller than the window.
+    Flickable {
+        id: scrollView
+        anchors.top: header.bottom
+        anchors.bottom: parent.bottom
+        width: parent.width
+        contentHeight: contentColumn.y + contentColumn.height + 20
+        interactive: contentHeight > height
+        boundsBehavior: Flickable.StopAtBounds
+        clip: true
+
+        Column {
+            id: contentColumn
+            y: 16
+            width: parent.width - 40
+            anchors.horizontalCenter: parent.horizontalCenter
+            spacing: 16
+
+            Text {
+                id: loadingText
+                anchors.horizontalCenter: parent.horizontalCenter
+                text: "加载中..."
+                color: Constants.textSecondary
+                font.pixelSize: 14
+                visible: wrapper.isLoading
+            }
+
+            Text {
+                id: errorText
+                width: parent.width
+                text: wrapper.errorMessage
+                color: Constants.colorError
+                font.pixelSize: 14
+                wrapMode: Text.WordWrap
+                visible: wrapper.errorMessage !== ""
+            }
+
+            Text {
+                id: emptyText
+                anchors.horizontalCenter: parent.horizontalCenter
+                text: "暂无订单记录"
+                color: Constants.textSecondary
+                font.pixelSize: 14
+                visible: !wrapper.isLoading && wrapper.errorMessage === "" && wrapper.orderList.length === 0
+            }
+
+            Column {
+                id: cardList
+                width: parent.width
+                spacing: 12
+                visible: !wrapper.isLoading && wrapper.errorMessage === "" && wrapper.orderList.length > 0
+
+                Repeater {
+                    model: wrapper.orderList
+
+                    Rectangle {
+                        width: cardList.width
+                        height: orderCol.height + 24
+                        radius: 16
+                        color: Constants.cardColor
+                        border.width: 1
+                        border.color: Qt.rgba(0, 1, 217 / 255, 0.1)
+
+                        Column {
+                            id: orderCol
+                            width: parent.width - 24
+                            anchors.centerIn: parent
+                            spacing: 8
+
+                            Row {
+                                id: topRow
+                                width: parent.width
+                                spacing: 8
+
+                                Text {
+                                    text: modelData.orderNumber || "N/A"
+                                    color: Constants.textSecondary
+                                    font.family: Constants.font.family
+                                    font.pixelSize: 12
+                                }
+
+                                Item {
+                                    width: topRow.width - 200
+                                    height: 1
+                                }
+
+                                Rectangle {
+                                    width: statusText.width + 16
+                                    height: 20
+                                    radius: 10
+                                    color: wrapper.getStatusColor(modelData.status)
+
+                                    Text {
+                                        id: statusText
+                                        anchors.centerIn: parent
+                                        text: modelData.statusText || modelData.status || "未知"
+                                        color: Constants.textPrimary
+                                        font.family: Constants.font.family
+                                        font.pixelSize: 11
+                                        font.bold: true
+                                    }
+                                }
+                            }
+
+                            Rectangle {
+                                width: parent.width
+                                height: 1
+                                color: Qt.rgba(1, 1, 1, 0.05)
+                            }
+
+                            Text {
+                                text: modelData.planName || "未知套餐"
+                                color: Constants.textPrimary
+                                font.family: Constants.font.family
+                                font.pixelSize: 16
+                                font.bold: true
+                            }
+
+                            Row {
+                                id: amountRow
+                                width: parent.width
+
+                                Text {
+                                    text: "¥" + (modelData.amount || "0.00")
+                                    color: Constants.colorVip
+                                    font.family: Constants.font.family
+                                    font.pixelSize: 18
+                                    font.bold: true
+                                }
+
+                                Item {
+                                    width: amountRow.width - 200
+                                    height: 1
+                                }
+
+                                Text {
+                                    text: wrapper.formatDate(modelData.createdAt)
+                                    color: Constants.textSecondary
+                                    font.family: Constants.font.family
+                                    font.pixelSize: 12
+                                }
+                            }
+
+                            Text {
+                                text: "支付方式: " + (modelData.paymentMethodText || modelData.paymentMethod)
+                                color: Constants.textSecondary
+                                font.family: Constants.font.family
+                                font.pixelSize: 12
+                                visible: (modelData.paymentMethod || "") !== ""
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    Component.onCompleted: {
+        if (typeof API === "undefined") {
+            errorMessage = "API未初始化"
+            return
+        }
+        if (!API.isLoggedIn) {
+            errorMessage = "请先登录"
+            return
+        }
+        console.log("开始加载订单列表")
+        isLoading = true
+        API.getUserOrders()
+    }
 }

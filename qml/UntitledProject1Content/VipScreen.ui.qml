@@ -1,10 +1,475 @@
 import QtQuick
+import QtQuick.Controls
 import UntitledProject1
 
-// Placeholder for the VIP page, which the window only shows under its back button.
+// The VIP page: lists the plans, creates a payment order for the chosen one and shows its payment
+// image while "API" polls the order's status.
 Rectangle {
     id: vipRoot
+
+    property int selectedPlanId: -1
+    property string selectedPlanName: ""
+    property real selectedPlanPrice: 0
+    property bool isPaying: false
+    property string currentOrderId: ""
+
     width: Constants.width
     height: Constants.height
     color: Constants.backgroundColor
+
+    // Set once polling has been stopped for leaving, so that the destruction does not repeat it.
+    QtObject {
+        id: leaving
+        property bool pollingStopped: false
+    }
+
+    function choosePlan(planId, planName, planPrice) {
+        selectedPlanId = planId
+        selectedPlanName = planName
+        selectedPlanPrice = planPrice
+    }
+
+    function endPayment() {
+        API.stopPollingPayment()
+        isPaying = false
+        currentOrderId = ""
+    }
+
+    function fillPlans(plans) {
+        console.log("✅ 套餐列表加载成功，数量:", plans.length)
+        planModel.clear()
+        for (var i = 0; i < plans.length; ++i) {
+            var plan = plans[i]
+            console.log("  套餐", i + 1, ":", plan.name, plan.price, plan.currency, plan.days, "天")
+            planModel.append({
+                planId: plan.id,
+                planName: plan.name || "",
+                planPrice: plan.price,
+                planCurrency: plan.currency || "",
+                planDays: plan.days,
+                planDaysText: plan.daysText ? plan.daysText : plan.days + " 天",
+                formattedPrice: plan.formattedPrice ? plan.formattedPrice : "¥" + plan.price,
+                pricePerDay: "¥" + (plan.price / plan.days).toFixed(2) + " / 天",
+                description: plan.description || "",
+                isRecommended: i === 1 || i === 3
+            })
+        }
+        if (plans.length === 0)
+            return
+        var target = plans.length > 3 ? 3 : 1
+        if (target < plans.length) {
+            choosePlan(plans[target].id, plans[target].name, plans[target].price)
+            console.log("📌 默认选择推荐套餐:", plans[target].name)
+        }
+    }
+
+    ListModel {
+        id: planModel
+    }
+
+    Connections {
+        target: API
+
+        function onPlansLoaded(plans) {
+            vipRoot.fillPlans(plans)
+        }
+
+        function onPlansError(message) {
+            console.log("❌ 套餐列表加载失败:", message)
+        }
+
+        function onPaymentCreated(payment) {
+            console.log("✅ 支付订单创建成功")
+            console.log("  订单号:", payment.orderId)
+            console.log("  支付链接:", payment.paymentUrl)
+            console.log("  金额:", payment.amount)
+            console.log("  套餐:", payment.planName, payment.planDays, "天")
+            vipRoot.currentOrderId = payment.orderId
+            qrCodeImage.source = payment.paymentUrl
+            vipRoot.isPaying = true
+            console.log("🔄 开始轮询支付状态...")
+            API.startPollingPayment(payment.orderId)
+        }
+
+        function onPaymentCreationError(message) {
+            console.log("❌ 创建支付订单失败:", message)
+            vipRoot.isPaying = false
+        }
+
+        function onPaymentStatusLoaded(status) {
+            console.log("📊 支付状态更新:", status.status)
+        }
+
+        function onPaymentCompleted(orderNumber) {
+            console.log("🎉 支付成功！订单号:", orderNumber)
+            vipRoot.endPayment()
+            console.log("🔄 刷新用户VIP状态...")
+            API.refreshUserInfo()
+            console.log("✅ VIP开通成功！")
+        }
+
+        function onPaymentFailed(orderNumber, message) {
+            console.log("❌ 支付失败:", message, "订单号:", orderNumber)
+            vipRoot.endPayment()
+        }
+    }
+
+    // The window's back control lies over the arrow and pops the page item that holds this page;
+    // the page learns of it while the pop takes it off the stack.
+    Connections {
+        target: vipRoot.parent ? vipRoot.parent.StackView : null
+
+        function onDeactivating() {
+            var stack = vipRoot.parent.StackView.view
+            var page = vipRoot.parent
+            if (!stack || stack.find(function(item) { return item === page }) !== null)
+                return
+            console.log("🔙 返回上一页")
+            if (vipRoot.isPaying) {
+                API.stopPollingPayment()
+                leaving.pollingStopped = true
+            }
+        }
+    }
+
+    Column {
+        id: topColumn
+        width: parent.width - 40
+        anchors.top: parent.top
+        anchors.topMargin: 20
+        anchors.horizontalCenter: parent.horizontalCenter
+        spacing: 20
+
+        Item {
+            id: header
+            width: parent.width
+            height: 50
+
+            Text {
+                anchors.centerIn: parent
+                text: "升级 VIP 会员"
+                color: Constants.primaryVip
+                font.family: Constants.font.family
+                font.pixelSize: 20
+                font.bold: true
+            }
+
+            Text {
+                id: backArrow
+                anchors.left: parent.left
+                anchors.verticalCenter: parent.verticalCenter
+                text: "←"
+                color: "#FFFFFF"
+                font.pixelSize: 24
+
+                MouseArea {
+                    anchors.fill: parent
+                    cursorShape: Qt.PointingHandCursor
+                }
+            }
+        }
+
+        Row {
+            id: featureChips
+            width: parent.width
+            spacing: 10
+
+            Repeater {
+                model: ["🚀 4K秒开", "🔒 专线加速", "📱 多端支持", "🚫 无广告"]
+
+                Rectangle {
+                    width: (featureChips.width - 30) / 4
+                    height: 30
+                    radius: 15
+                    color: Qt.rgba(1, 215 / 255, 0, 0.1)
+
+                    Text {
+                        anchors.centerIn: parent
+                        text: modelData
+                        color: Constants.primaryVip
+                        font.family: Constants.font.family
+                        font.pixelSize: 10
+                    }
+                }
+            }
+        }
+    }
+
+    // Below the chips the page scrolls when the plans make it taller than the window; the room
+    // above the first card keeps its recommendation tag inside the view.
+    Flickable {
+        id: scrollView
+        anchors.top: topColumn.bottom
+        anchors.bottom: parent.bottom
+        width: parent.width
+        contentHeight: mainColumn.y + mainColumn.height + 20
+        interactive: contentHeight > height
+        boundsBehavior: Flickable.StopAtBounds
+        clip: true
+
+        Column {
+            id: mainColumn
+            y: 20
+            width: parent.width - 40
+            anchors.horizontalCenter: parent.horizontalCenter
+            spacing: 20
+
+            Column {
+                id: planList
+                width: parent.width
+                spacing: 16
+                visible: !vipRoot.isPaying
+
+                Repeater {
+                    id: planRepeater
+                    model: planModel
+
+                    Rectangle {
+                        id: planCard
+
+                        readonly property bool selected: model.planId === vipRoot.selectedPlanId
+
+                        width: planList.width
+                        height: 72
+                        radius: 12
+                        color: Constants.cardColor
+                        border.width: selected ? 2 : 1
+                        border.color: selected ? Constants.primaryVip : Qt.rgba(1, 215 / 255, 0, 0.3)
+
+                        Item {
+                            anchors.fill: parent
+                            anchors.margins: 16
+
+                            Column {
+                                anchors.left: parent.left
+                                anchors.verticalCenter: parent.verticalCenter
+                                spacing: 4
+
+                                Text {
+                                    text: model.planName
+                                    color: Constants.textPrimary
+                                    font.family: Constants.font.family
+                                    font.pixelSize: 16
+                                    font.bold: true
+                                }
+
+                                Text {
+                                    text: model.planDaysText
+                                    color: Constants.textSecondary
+                                    font.family: Constants.font.family
+                                    font.pixelSize: 12
+                                }
+                            }
+
+                            Row {
+                                anchors.right: parent.right
+                                anchors.verticalCenter: parent.verticalCenter
+                                spacing: 16
+
+                                Text {
+                                    anchors.verticalCenter: parent.verticalCenter
+                                    text: model.formattedPrice
+                                    color: Constants.primaryVip
+                                    font.family: Constants.font.family
+                                    font.pixelSize: 20
+                                    font.bold: true
+                                }
+
+                                Rectangle {
+                                    anchors.verticalCenter: parent.verticalCenter
+                                    width: 20
+                                    height: 20
+                                    radius: 10
+                                    border.width: 1
+                                    border.color: Constants.primaryVip
+                                    color: planCard.selected ? Constants.primaryVip : "transparent"
+
+                                    Text {
+                                        anchors.centerIn: parent
+                                        text: "✓"
+                                        color: "#0A0E27"
+                                        font.pixelSize: 12
+                                        font.bold: true
+                                        visible: planCard.selected
+                                    }
+                                }
+                            }
+                        }
+
+                        Rectangle {
+                            x: 16
+                            y: -9
+                            width: 40
+                            height: 18
+                            radius: 4
+                            color: Constants.primaryVip
+                            visible: model.isRecommended
+
+                            Text {
+                                anchors.centerIn: parent
+                                text: "推荐"
+                                color: "#0A0E27"
+                                font.family: Constants.font.family
+                                font.pixelSize: 10
+                                font.bold: true
+                            }
+                        }
+
+                        MouseArea {
+                            anchors.fill: parent
+                            cursorShape: Qt.PointingHandCursor
+                            onClicked: {
+                                console.log("📦 选择套餐:", model.planName, model.planId)
+                                vipRoot.choosePlan(model.planId, model.planName, model.planPrice)
+                            }
+                        }
+                    }
+                }
+
+                Text {
+                    id: loadingText
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    text: "正在加载套餐..."
+                    color: Constants.textSecondary
+                    font.family: Constants.font.family
+                    font.pixelSize: 14
+                    visible: planModel.count === 0
+                }
+            }
+
+            Rectangle {
+                id: paymentPanel
+                width: parent.width
+                height: 350
+                radius: 16
+                color: Constants.cardColor
+                visible: vipRoot.isPaying
+
+                Column {
+                    anchors.centerIn: parent
+                    spacing: 20
+
+                    Text {
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        text: "请使用支付宝扫码支付"
+                        color: Constants.textPrimary
+                        font.family: Constants.font.family
+                        font.pixelSize: 18
+                        font.bold: true
+                    }
+
+                    Text {
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        text: vipRoot.selectedPlanName + " - ¥" + vipRoot.selectedPlanPrice
+                        color: Constants.primaryVip
+                        font.family: Constants.font.family
+                        font.pixelSize: 16
+                    }
+
+                    Image {
+                        id: qrCodeImage
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        width: 200
+                        height: 200
+                        fillMode: Image.PreserveAspectFit
+                    }
+
+                    Text {
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        text: "订单号: " + vipRoot.currentOrderId
+                        color: Constants.textSecondary
+                        font.family: Constants.font.family
+                        font.pixelSize: 12
+                    }
+
+                    Button {
+                        id: cancelButton
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        text: "取消支付"
+
+                        contentItem: Text {
+                            text: cancelButton.text
+                            color: Constants.textSecondary
+                            font.family: Constants.font.family
+                            font.pixelSize: 14
+                            horizontalAlignment: Text.AlignHCenter
+                            verticalAlignment: Text.AlignVCenter
+                        }
+
+                        background: Rectangle {
+                            color: "transparent"
+                            border.width: 1
+                            border.color: Constants.textSecondary
+                            radius: 8
+                        }
+
+                        onClicked: {
+                            console.log("❌ 取消支付")
+                            vipRoot.endPayment()
+                        }
+                    }
+                }
+            }
+
+            Item {
+                width: parent.width
+                height: 20
+            }
+
+            Item {
+                id: buyButton
+                width: parent.width
+                height: 50
+                visible: !vipRoot.isPaying
+                enabled: vipRoot.selectedPlanId > 0 && !vipRoot.isPaying
+
+                Rectangle {
+                    anchors.fill: parent
+                    radius: 12
+                    opacity: buyButton.enabled ? 1.0 : 0.5
+                    gradient: Gradient {
+                        GradientStop { position: 0.0; color: Constants.accentGlow }
+                        GradientStop { position: 1.0; color: Constants.primaryVip }
+                    }
+                }
+
+                Text {
+                    anchors.centerIn: parent
+                    text: vipRoot.selectedPlanId > 0 ? "立即开通 ¥" + vipRoot.selectedPlanPrice : "请选择套餐"
+                    color: "#0A0E27"
+                    font.family: Constants.font.family
+                    font.pixelSize: 16
+                    font.bold: true
+                }
+
+                MouseArea {
+                    anchors.fill: parent
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: {
+                        console.log("💳 创建支付订单, planId:", vipRoot.selectedPlanId)
+                        API.createPayment(vipRoot.selectedPlanId, "alipay")
+                    }
+                }
+            }
+
+            Text {
+                anchors.horizontalCenter: parent.horizontalCenter
+                text: "支付即代表同意《会员服务协议》"
+                color: Constants.textSecondary
+                font.family: Constants.font.family
+                font.pixelSize: 11
+            }
+        }
+    }
+
+    Component.onCompleted: {
+        console.log("🔄 VIP页面加载，获取套餐列表")
+        API.getSubscriptionPlans()
+    }
+
+    // No poll may outlive the page, whichever way it goes.
+    Component.onDestruction: {
+        if (isPaying && !leaving.pollingStopped)
+            API.stopPollingPayment()
+    }
 }

@@ -48,6 +48,11 @@ void FakeApi::setPermissionCode(int code)
     m_permissionCode = code;
 }
 
+void FakeApi::setEchoCalls(bool echo)
+{
+    m_echoCalls = echo;
+}
+
 void FakeApi::setConnectVpnFailure(int reasonCode, const QString &message)
 {
     m_connectFailureCode = reasonCode;

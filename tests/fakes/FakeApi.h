@@ -23,6 +23,9 @@ public:
     Q_INVOKABLE void setConnectVpnResult(bool result);
     Q_INVOKABLE void setPermissionCode(int code);
 
+    // Account pages: the order of a page's logs and its calls, read from one channel.
+    Q_INVOKABLE void setEchoCalls(bool echo);
+
     // Connection: the failure connectVpn reports while it runs (code 0: none), and the text that
     // getVpnFailureReasonText gives for a code.
     Q_INVOKABLE void setConnectVpnFailure(int reasonCode, const QString &message);

@@ -1,5 +1,7 @@
 #include "fakes/FakeQmlApiAdapter.h"
 
+#include <QDebug>
+
 namespace Norvane::Testing {
 
 FakeQmlApiAdapter::FakeQmlApiAdapter(QObject *parent)
@@ -13,6 +15,8 @@ void FakeQmlApiAdapter::record(const QString &name, const QVariantList &argument
     for (const QVariant &argument : arguments)
         texts << argument.toString();
     m_calls << name + QLatin1Char('(') + texts.join(QLatin1String(", ")) + QLatin1Char(')');
+    if (m_echoCalls)
+        qDebug().noquote() << "[FakeApi]" << m_calls.last();
 }
 
 void FakeQmlApiAdapter::login(const QString &email, const QString &password)

@@ -119,6 +119,8 @@ protected:
 
     bool m_connectVpnResult = true;
     int m_permissionCode = 0;
+    // Each recorded call also goes to the message channel, in line with the documents' logs.
+    bool m_echoCalls = false;
     // A failure that connectVpn reports through vpnConnectionFailed before it returns; 0: none.
     int m_connectFailureCode = 0;
     QString m_connectFailureText;

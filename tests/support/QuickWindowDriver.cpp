@@ -6,15 +6,15 @@
 
 namespace {
 
-QQuickItem *findShown(QQuickItem *root, const QString &objectName)
+QQuickItem *findShown(QQuickItem *root, const std::function<bool(const QQuickItem *)> &test)
 {
     if (!root->isVisible())
         return nullptr;
-    if (root->objectName() == objectName)
+    if (test(root))
         return root;
     const QList<QQuickItem *> children = root->childItems();
     for (QQuickItem *child : children) {
-        if (QQuickItem *found = findShown(child, objectName))
+        if (QQuickItem *found = findShown(child, test))
             return found;
     }
     return nullptr;
@@ -27,9 +27,27 @@ QuickWindowDriver::QuickWindowDriver(QQuickWindow *window)
 {
 }
 
+QQuickItem *QuickWindowDriver::find(const std::function<bool(const QQuickItem *)> &test) const
+{
+    return findShown(m_window->contentItem(), test);
+}
+
 QQuickItem *QuickWindowDriver::item(const QString &objectName) const
 {
-    return findShown(m_window->contentItem(), objectName);
+    return find([&objectName](const QQuickItem *item) { return item->objectName() == objectName; });
+}
+
+QQuickItem *QuickWindowDriver::itemShowing(const QString &text) const
+{
+    return find([&text](const QQuickItem *item) {
+        const QVariant shown = item->property("text");
+        return shown.isValid() && shown.toString() == text;
+    });
+}
+
+QQuickItem *QuickWindowDriver::itemOfClass(const char *className) const
+{
+    return find([className](const QQuickItem *item) { return item->inherits(className); });
 }
 
 QVariant QuickWindowDriver::read(const QString &objectName, const char *property) const
@@ -46,6 +64,22 @@ bool QuickWindowDriver::click(const QString &objectName) const
         return false;
     }
     QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, centreOf(found).toPoint());
+    return true;
+}
+
+bool QuickWindowDriver::clickText(const QString &text) const
+{
+    QQuickItem *found = itemShowing(text);
+    if (!found) {
+        qWarning().noquote() << "no item on show reads" << text;
+        return false;
+    }
+    const QPoint centre = centreOf(found).toPoint();
+    if (!QRect(QPoint(0, 0), m_window->size()).contains(centre)) {
+        qWarning().noquote() << text << "lies outside the window, at" << centre;
+        return false;
+    }
+    QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, centre);
     return true;
 }
 

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+
 class QQuickItem;
 class QQuickWindow;
 
@@ -18,11 +20,19 @@ public:
     // content; nullptr when none is on show.
     QQuickItem *item(const QString &objectName) const;
     QVariant read(const QString &objectName, const char *property) const;
+    // The first item on show whose "text" is exactly that text, as a user finds a label.
+    QQuickItem *itemShowing(const QString &text) const;
+    // The first item on show that is of that class or derives from it (for example "QQuickImage").
+    QQuickItem *itemOfClass(const char *className) const;
 
     // A press and release of the left button at the item's centre, in window coordinates.
     bool click(const QString &objectName) const;
+    // The same at the centre of the text's item, which must lie inside the window.
+    bool clickText(const QString &text) const;
     QPointF centreOf(const QQuickItem *item) const;
 
 private:
+    QQuickItem *find(const std::function<bool(const QQuickItem *)> &test) const;
+
     QQuickWindow *m_window;
 };

@@ -5,7 +5,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 
-int StateProbe::run(const QStringList &arguments, QByteArray *output)
+int StateProbe::run(const QStringList &arguments, QByteArray *output, QByteArray *errors)
 {
     QProcess process;
     process.setProcessEnvironment(TestEnvironment::childEnvironment());
@@ -14,6 +14,8 @@ int StateProbe::run(const QStringList &arguments, QByteArray *output)
         return -1;
     if (output)
         *output = process.readAllStandardOutput();
+    if (errors)
+        *errors = process.readAllStandardError();
     return process.exitCode();
 }
 

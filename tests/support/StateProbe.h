@@ -9,7 +9,7 @@ class StateProbe
 {
 public:
     // Returns the exit code; -1 when the helper did not start or finish.
-    static int run(const QStringList &arguments, QByteArray *output = nullptr);
+    static int run(const QStringList &arguments, QByteArray *output = nullptr, QByteArray *errors = nullptr);
     static QJsonObject dump();
     static QString settingsPath();
 };

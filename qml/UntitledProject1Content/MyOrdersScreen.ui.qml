@@ -1,0 +1,215 @@
+import QtQuick
+import UntitledProject1
+
+// A second order list with a card layout of its own; it asks "API" for the orders when it is
+// completed and keeps them in its own model.
+Rectangle {
+    id: myOrdersRoot
+    width: Constants.width
+    height: Constants.height
+    color: Constants.backgroundColor
+
+    function isSettled(status) {
+        return status === "paid" || status === "completed"
+    }
+
+    function chipFill(status) {
+        if (isSettled(status))
+            return Qt.rgba(0, 1, 217 / 255, 0.1)
+        if (status === "pending")
+            return Qt.rgba(1, 165 / 255, 0, 0.1)
+        return Qt.rgba(1, 82 / 255, 82 / 255, 0.1)
+    }
+
+    function chipTextColor(status) {
+        if (isSettled(status))
+            return Constants.colorSuccess
+        if (status === "pending")
+            return Constants.primaryVip
+        return Constants.colorError
+    }
+
+    ListModel {
+        id: ordersModel
+    }
+
+    Connections {
+        target: API
+
+        // Every role gets a value, so that each row has all of them.
+        function onOrdersLoaded(orders) {
+            console.log("✅ 订单列表加载成功，数量:", orders.length)
+            ordersModel.clear()
+            for (var i = 0; i < orders.length; ++i) {
+                var order = orders[i]
+                ordersModel.append({
+                    orderNumber: order.orderNumber !== undefined ? order.orderNumber : "",
+                    planName: order.planName !== undefined ? order.planName : "",
+                    amount: order.amount !== undefined ? order.amount : 0,
+                    status: order.status !== undefined ? order.status : "",
+                    statusText: order.statusText !== undefined ? order.statusText : "",
+                    createdAt: order.createdAt !== undefined ? order.createdAt : new Date(NaN)
+                })
+            }
+        }
+
+        function onOrdersError(message) {
+            console.log("❌ 订单列表加载失败:", message)
+        }
+    }
+
+    Column {
+        width: parent.width - 40
+        anchors.top: parent.top
+        anchors.topMargin: 20
+        anchors.horizontalCenter: parent.horizontalCenter
+        spacing: 16
+
+        Item {
+            id: header
+            width: parent.width
+            height: 50
+
+            Text {
+                anchors.centerIn: parent
+                text: "我的订单"
+                color: Constants.textPrimary
+                font.family: Constants.font.family
+                font.pixelSize: 20
+                font.bold: true
+            }
+
+            Text {
+                id: backArrow
+                anchors.left: parent.left
+                anchors.verticalCenter: parent.verticalCenter
+                text: "←"
+                color: "#FFFFFF"
+                style: Text.Outline
+                styleColor: "#000000"
+                font.family: Constants.font.family
+                font.pixelSize: 24
+                font.bold: true
+
+                MouseArea {
+                    anchors.fill: parent
+                    cursorShape: Qt.PointingHandCursor
+                }
+            }
+        }
+
+        Column {
+            id: orderColumn
+            width: parent.width
+            spacing: 12
+
+            Repeater {
+                id: ordersRepeater
+                model: ordersModel
+
+                Rectangle {
+                    width: orderColumn.width
+                    height: 110
+                    radius: 12
+                    color: Constants.cardColor
+                    border.width: 1
+                    border.color: Qt.rgba(1, 215 / 255, 0, 0.3)
+
+                    Column {
+                        anchors.fill: parent
+                        anchors.margins: 16
+                        spacing: 8
+
+                        Item {
+                            width: parent.width
+                            height: orderNumberText.height
+
+                            Text {
+                                id: orderNumberText
+                                anchors.left: parent.left
+                                text: model.orderNumber
+                                color: Constants.textSecondary
+                                font.family: Constants.font.family
+                                font.pixelSize: 12
+                            }
+
+                            Text {
+                                anchors.right: parent.right
+                                text: model.createdAt
+                                color: Constants.textSecondary
+                                font.family: Constants.font.family
+                                font.pixelSize: 12
+                            }
+                        }
+
+                        Row {
+                            spacing: 8
+
+                            Text {
+                                anchors.verticalCenter: parent.verticalCenter
+                                text: "👑"
+                                font.pixelSize: 14
+                            }
+
+                            Text {
+                                anchors.verticalCenter: parent.verticalCenter
+                                text: model.planName
+                                color: Constants.primaryVip
+                                font.family: Constants.font.family
+                                font.pixelSize: 16
+                                font.bold: true
+                            }
+                        }
+
+                        Item {
+                            width: parent.width
+                            height: 20
+
+                            Text {
+                                anchors.left: parent.left
+                                anchors.verticalCenter: parent.verticalCenter
+                                text: "¥" + model.amount
+                                color: Constants.primaryVip
+                                font.family: Constants.font.family
+                                font.pixelSize: 16
+                                font.bold: true
+                            }
+
+                            Rectangle {
+                                anchors.right: parent.right
+                                anchors.verticalCenter: parent.verticalCenter
+                                width: 60
+                                height: 24
+                                radius: 4
+                                color: myOrdersRoot.chipFill(model.status)
+
+                                Text {
+                                    anchors.centerIn: parent
+                                    text: model.statusText
+                                    color: myOrdersRoot.chipTextColor(model.status)
+                                    font.family: Constants.font.family
+                                    font.pixelSize: 12
+                                    font.bold: true
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+
+            Text {
+                anchors.horizontalCenter: parent.horizontalCenter
+                text: "正在加载订单..."
+                color: Constants.textSecondary
+                font.family: Constants.font.family
+                font.pixelSize: 14
+                visible: ordersModel.count === 0
+            }
+        }
+    }
+
+    Component.onCompleted: {
+        console.log("🔄 我的订单页面加载，获取订单列表")
+        API.getUserOrders()
+    }
+}
