@@ -80,9 +80,7 @@ private:
     QQuickItem *currentPage();
     bool waitForPage(const QString &type);
     QString textOf(const QString &objectName) const;
-    QQuickItem *textItem(QQuickItem *root, const QString &text);
     QObject *pageDialog();
-    void click(QQuickItem *item);
     void typeKeys(const QString &text);
     void typeInto(const QString &objectName, const QString &text);
 
@@ -134,20 +132,6 @@ QString SignInEndToEndTest::textOf(const QString &objectName) const
     return driver().read(objectName, "text").toString();
 }
 
-// The first item on show under the root whose text is the given one.
-QQuickItem *SignInEndToEndTest::textItem(QQuickItem *root, const QString &text)
-{
-    if (!root || !root->isVisible())
-        return nullptr;
-    if (root->property("text").toString() == text)
-        return root;
-    for (QQuickItem *child : root->childItems()) {
-        if (QQuickItem *found = textItem(child, text))
-            return found;
-    }
-    return nullptr;
-}
-
 // The registration page's own message dialog.
 QObject *SignInEndToEndTest::pageDialog()
 {
@@ -157,12 +141,6 @@ QObject *SignInEndToEndTest::pageDialog()
             return object;
     }
     return nullptr;
-}
-
-void SignInEndToEndTest::click(QQuickItem *item)
-{
-    QVERIFY(item);
-    QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, driver().centreOf(item).toPoint());
 }
 
 // One key press per character, to whichever item has the focus; the texts typed here are ASCII.
@@ -228,7 +206,7 @@ void SignInEndToEndTest::signUpFromTheLoginPage()
     QVERIFY(m_rig.client().shoot(QStringLiteral("register-error.png")));
     QVERIFY(!m_api->isLoggedIn());
 
-    click(textItem(qvariant_cast<QQuickItem *>(dialog->property("contentItem")), QStringLiteral("确定")));
+    QVERIFY(driver().clickText(QStringLiteral("确定")));
     QTRY_VERIFY(!dialog->property("visible").toBool());
     QVERIFY(driver().click(QStringLiteral("confirmPasswordField")));
     QTRY_VERIFY(driver().item(QStringLiteral("confirmPasswordField"))->hasActiveFocus());
@@ -270,7 +248,7 @@ void SignInEndToEndTest::chooseTheSecondFreeLineAndConnect()
     QTRY_COMPARE(evaluate(QStringLiteral("currentServerId")).toInt(), 1);
     QVERIFY(driver().read(QStringLiteral("serverRow1"), "selected").toBool());
     QVERIFY(driver().read(QStringLiteral("serverRow2"), "locked").toBool());
-    QVERIFY(textItem(currentPage(), QStringLiteral("🔒")));
+    QVERIFY(driver().itemShowing(QStringLiteral("🔒")));
     QVERIFY(m_rig.client().shoot(QStringLiteral("servers.png")));
 
     // A locked line refuses the click; the page stays.
