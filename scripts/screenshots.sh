@@ -3,8 +3,10 @@
 # files: the splash screen, then the home page signed out once the splash has gone; then the
 # window end-to-end tests save the home page signed in as a free user and connected as a VIP,
 # the account pages (settings as a VIP and signed out, the VIP page choosing a plan and paying
-# with the payment image, the order history, the announcements, the about page) and the window
-# with the warning of a forced disconnect.
+# with the payment image, the order history, the announcements, the about page), the window
+# with the warning of a forced disconnect, and the pages of the sign-in road (the login page, the
+# registration page showing an input error, the server page with the current line marked and the
+# VIP lines locked).
 # Usage: scripts/screenshots.sh [output-dir]   (default: screenshots)
 set -euo pipefail
 
@@ -42,10 +44,11 @@ shoot home-logged-out
 
 # States that need a sign-in and a connection come from the window end-to-end tests, which
 # drive the client's own window, bridge, services and proxy core against an in-process back end
-# and save the window when NORVANE_SCREENSHOT_DIR is set.
-for suite in tst_homeendtoend tst_accountendtoend tst_windowendtoend; do
+# and save the window when NORVANE_SCREENSHOT_DIR is set. They bind the proxy core's fixed
+# ports, so each waits for other runs that hold them.
+for suite in tst_homeendtoend tst_accountendtoend tst_windowendtoend tst_signinendtoend; do
   if ! HOME="$work/home" QT_QPA_PLATFORM=offscreen NORVANE_SCREENSHOT_DIR=$out \
-      "$bin/$suite" > "$work/$suite.log" 2>&1; then
+      flock /tmp/norvane-proxy-ports.lock "$bin/$suite" > "$work/$suite.log" 2>&1; then
     echo "The end-to-end run $suite failed:" >&2
     cat "$work/$suite.log" >&2
     exit 1

@@ -1,12 +1,6 @@
 #include "api/bridge/QmlApiAdapter.h"
-#include "api/network/HttpClient.h"
-#include "api/services/ApiManager.h"
-#include "api/services/HeartbeatService.h"
 #include "api/services/VpnConnectionService.h"
-#include "api/vpn/SystemProxyBackup.h"
-#include "api/vpn/V2RayCore.h"
 #include "localbackend/ApiRoutes.h"
-#include "localbackend/LocalBackendServer.h"
 #include "support/ClientWindow.h"
 #include "support/FixedReplyHttpServer.h"
 #include "support/LocalPort.h"
@@ -15,21 +9,17 @@
 #include "support/ServerLinks.h"
 #include "support/Socks5HttpClient.h"
 #include "support/StandInMachine.h"
-#include "support/TestEnvironment.h"
 #include "support/VmessTestServer.h"
+#include "support/WindowTestRig.h"
 
 #include <QFile>
 #include <QJsonObject>
 #include <QQuickItem>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <memory>
 
 using namespace Norvane::Api;
 using Norvane::LocalBackend::ApiRoutes;
-using Norvane::LocalBackend::LocalBackendServer;
 using Services::VpnConnectionService;
 
 namespace {
@@ -58,51 +48,31 @@ private slots:
     void vipConnectionGlows();
 
 private:
-    QVariant evaluate(const QString &expression) { return m_client->evaluate(expression); }
-    const QuickWindowDriver &driver() const { return m_client->driver(); }
+    QVariant evaluate(const QString &expression) { return m_rig.client().evaluate(expression); }
+    const QuickWindowDriver &driver() const { return m_rig.client().driver(); }
     bool signIn(const QString &email, const QString &password);
     void clickConnectControl();
     void verifyOff();
 
-    QTemporaryDir m_tmp;
-    std::unique_ptr<StandInMachine> m_machine;
+    WindowTestRig m_rig;
     VmessTestServer m_vmessServer;
     FixedReplyHttpServer m_http{kBody};
-    std::unique_ptr<LocalBackendServer> m_backend;
-    std::unique_ptr<ApiRoutes> m_routes;
-    std::unique_ptr<ClientWindow> m_client;
     QmlApiAdapter *m_api = nullptr;
 };
 
 void HomeEndToEndTest::initTestCase()
 {
-    TestEnvironment::isolate();
-    QVERIFY(m_tmp.isValid());
-    qputenv("TMPDIR", m_tmp.path().toLocal8Bit());
-    QVERIFY2(LocalPort::isFree(kMixedPort) && LocalPort::isFree(16450),
-             "ports 10315 and 16450 of 127.0.0.1 are taken by another program");
-    m_machine = std::make_unique<StandInMachine>();
-    if (Vpn::SystemProxyBackup::isActive())
-        Vpn::SystemProxyBackup::release();
-    QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1", "/f"}).exitCode, 0);
-    QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyServer", "/t", "REG_SZ", "/d", kUserServer, "/f"}).exitCode,
+    QVERIFY(m_rig.prepare());
+    QCOMPARE(m_rig.machine().run("reg", {"add", kKey, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1", "/f"}).exitCode, 0);
+    QCOMPARE(m_rig.machine().run("reg", {"add", kKey, "/v", "ProxyServer", "/t", "REG_SZ", "/d", kUserServer, "/f"}).exitCode,
              0);
 
     QVERIFY2(m_vmessServer.start(QStringLiteral("tcp"), QStringLiteral("/tunnel"), nullptr, kTunnelOnlyName),
              qPrintable(m_vmessServer.errorString()));
     QVERIFY(m_http.listen());
-    m_backend = std::make_unique<LocalBackendServer>();
-    m_routes = std::make_unique<ApiRoutes>(*m_backend);
-    QVERIFY(seedSingleServer(*m_routes, VmessTestServer::clientLink(m_vmessServer.port(), QStringLiteral("tcp"))));
-    QVERIFY(m_backend->listen());
-    Network::HttpClient::instance()->setBaseUrl(m_backend->baseUrl().toString());
-    ApiManager::instance()->initialize([](bool) {});
-    VpnConnectionService::instance()->proxyCore()->setConnectDelay(500);
-    Services::HeartbeatService::instance()->setDefaultIntervalMs(200);
-
-    m_client = std::make_unique<ClientWindow>();
-    QVERIFY(m_client->open());
-    m_api = m_client->api();
+    QVERIFY(seedSingleServer(m_rig.routes(), VmessTestServer::clientLink(m_vmessServer.port(), QStringLiteral("tcp"))));
+    QVERIFY(m_rig.open());
+    m_api = m_rig.client().api();
 
     // Signed in while the splash shows, the home page's first server list is the user's own,
     // and it proposes the line the user may use.
@@ -114,8 +84,7 @@ void HomeEndToEndTest::initTestCase()
 
 void HomeEndToEndTest::cleanupTestCase()
 {
-    VpnConnectionService::instance()->disconnect();
-    m_client.reset();
+    m_rig.close();
 }
 
 bool HomeEndToEndTest::signIn(const QString &email, const QString &password)
@@ -138,10 +107,10 @@ void HomeEndToEndTest::verifyOff()
     QCOMPARE(driver().read(QStringLiteral("statusLine"), "text").toString(), QStringLiteral("未连接"));
     QCOMPARE(VpnConnectionService::instance()->state(), VpnConnectionService::Disconnected);
     // The user's own proxy is back and nothing of the connection is left.
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), (QJsonObject{{"type", "REG_DWORD"}, {"data", 1}}));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), (QJsonObject{{"type", "REG_SZ"}, {"data", kUserServer}}));
+    QCOMPARE(m_rig.machine().internetSetting("ProxyEnable"), (QJsonObject{{"type", "REG_DWORD"}, {"data", 1}}));
+    QCOMPARE(m_rig.machine().internetSetting("ProxyServer"), (QJsonObject{{"type", "REG_SZ"}, {"data", kUserServer}}));
     QTRY_COMPARE(proxyCoreProcessIds(), QList<qint64>());
-    QVERIFY(!QFile::exists(m_tmp.filePath(QStringLiteral("norvane_config.json"))));
+    QVERIFY(!QFile::exists(m_rig.tmp().filePath(QStringLiteral("norvane_config.json"))));
 }
 
 void HomeEndToEndTest::freeUserConnectsAndDisconnectsByClicks()
@@ -150,7 +119,7 @@ void HomeEndToEndTest::freeUserConnectsAndDisconnectsByClicks()
     QCOMPARE(driver().read(QStringLiteral("latencyLine"), "text").toString(), QStringLiteral("延迟: 45ms"));
     QCOMPARE(driver().read(QStringLiteral("subtitle"), "text").toString(), QStringLiteral("免费用户"));
     QCOMPARE(driver().read(QStringLiteral("connectHint"), "text").toString(), QStringLiteral("点击连接"));
-    QVERIFY(m_client->shoot(QStringLiteral("home-signed-in-free.png")));
+    QVERIFY(m_rig.client().shoot(QStringLiteral("home-signed-in-free.png")));
 
     clickConnectControl();
     // The request is under way once the click is handled; the core comes up later.
@@ -160,7 +129,7 @@ void HomeEndToEndTest::freeUserConnectsAndDisconnectsByClicks()
     QCOMPARE(driver().read(QStringLiteral("connectButton"), "connecting").toBool(), false);
     QCOMPARE(driver().read(QStringLiteral("statusLine"), "text").toString(), QStringLiteral("已连接"));
     QVERIFY(!driver().item(QStringLiteral("connectHint")));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"),
+    QCOMPARE(m_rig.machine().internetSetting("ProxyServer"),
              (QJsonObject{{"type", "REG_SZ"}, {"data", "socks=127.0.0.1:10315"}}));
 
     QTRY_COMPARE_WITH_TIMEOUT(driver().read(QStringLiteral("durationLabel"), "text").toString(),
@@ -197,7 +166,7 @@ void HomeEndToEndTest::vipConnectionGlows()
     QTRY_COMPARE_WITH_TIMEOUT(driver().read(QStringLiteral("durationLabel"), "text").toString(),
                               QStringLiteral("00:00:02"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(glow->opacity() > 0.17, 4000);
-    QVERIFY(m_client->shoot(QStringLiteral("home-connected-vip.png")));
+    QVERIFY(m_rig.client().shoot(QStringLiteral("home-connected-vip.png")));
 
     clickConnectControl();
     verifyOff();
