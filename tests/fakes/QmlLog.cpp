@@ -1,15 +1,27 @@
 #include "fakes/QmlLog.h"
 
+#include <cstdio>
+
 namespace {
 
 QStringList captured;
 QtMessageHandler passOn = nullptr;
+bool passing = false;
 
 void capture(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
+    // Once the test log has stopped, its handler hands messages back to the one it replaced,
+    // which may be this one: then the message is written out here instead of going round.
+    if (passing) {
+        fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+        return;
+    }
     captured.append(message);
-    if (passOn)
-        passOn(type, context, message);
+    if (!passOn)
+        return;
+    passing = true;
+    passOn(type, context, message);
+    passing = false;
 }
 
 } // namespace
