@@ -1,29 +1,17 @@
 #include "api/bridge/QmlApiAdapter.h"
-#include "api/network/HttpClient.h"
-#include "api/services/ApiManager.h"
 #include "api/services/PaymentService.h"
-#include "api/services/VpnConnectionService.h"
-#include "api/vpn/SystemProxyBackup.h"
-#include "localbackend/ApiRoutes.h"
-#include "localbackend/LocalBackendServer.h"
 #include "support/ClientWindow.h"
 #include "support/QuickWindowDriver.h"
-#include "support/StandInMachine.h"
-#include "support/TestEnvironment.h"
+#include "support/WindowTestRig.h"
 
 #include <QColor>
 #include <QDate>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
 using namespace Norvane::Api;
-using Norvane::LocalBackend::ApiRoutes;
-using Norvane::LocalBackend::LocalBackendServer;
 
 namespace {
 
@@ -63,11 +51,8 @@ private:
     void clickBack(int depthAfter);
     const QuickWindowDriver &driver() const { return m_client->driver(); }
 
-    QTemporaryDir m_tmp;
-    std::unique_ptr<StandInMachine> m_machine;
-    std::unique_ptr<LocalBackendServer> m_backend;
-    std::unique_ptr<ApiRoutes> m_routes;
-    std::unique_ptr<ClientWindow> m_client;
+    WindowTestRig m_rig;
+    ClientWindow *m_client = nullptr;
     QmlApiAdapter *m_api = nullptr;
     QQuickWindow *m_window = nullptr;
     QString m_orderNumber;
@@ -75,22 +60,10 @@ private:
 
 void AccountEndToEndTest::initTestCase()
 {
-    TestEnvironment::isolate();
-    QVERIFY(m_tmp.isValid());
-    qputenv("TMPDIR", m_tmp.path().toLocal8Bit());
-    m_machine = std::make_unique<StandInMachine>();
-    if (Vpn::SystemProxyBackup::isActive())
-        Vpn::SystemProxyBackup::release();
-
-    m_backend = std::make_unique<LocalBackendServer>();
-    m_routes = std::make_unique<ApiRoutes>(*m_backend);
-    QVERIFY(m_backend->listen());
-    Network::HttpClient::instance()->setBaseUrl(m_backend->baseUrl().toString());
-    ApiManager::instance()->initialize([](bool) {});
+    QVERIFY(m_rig.prepare());
     Services::PaymentService::instance()->setPollInterval(kPollInterval);
-
-    m_client = std::make_unique<ClientWindow>();
-    QVERIFY(m_client->open());
+    QVERIFY(m_rig.open());
+    m_client = &m_rig.client();
     m_api = m_client->api();
     m_window = m_client->window();
 
@@ -103,7 +76,7 @@ void AccountEndToEndTest::initTestCase()
 
 void AccountEndToEndTest::cleanupTestCase()
 {
-    m_client.reset();
+    m_rig.close();
 }
 
 void AccountEndToEndTest::waitForStack(int depth)
