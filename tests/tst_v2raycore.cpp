@@ -8,11 +8,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
 #include <memory>
+#include <optional>
 
 using Norvane::Api::Vpn::V2RayCore;
 using Norvane::Api::Vpn::VmessConfig;
@@ -110,6 +113,7 @@ private slots:
 
     void readsItsDefaults();
     void connectsOnceAfterTheDelay();
+    void connectedNeverComesBeforeTheDelay();
     void reportsEachEnd_data();
     void reportsEachEnd();
     void stopThenStartConnectsOnce();
@@ -279,6 +283,34 @@ void TestV2RayCore::connectsOnceAfterTheDelay()
     QVERIFY(waitForExactCount(events.connectedCount, 1));
     QCOMPARE(events.events, QStringList{QStringLiteral("connected")});
     core->stop();
+}
+
+// A timer that may fire early would announce "up" before the core had its time; with a
+// delay of 100 ms a coarse one fires about 5 ms early on every other start.
+void TestV2RayCore::connectedNeverComesBeforeTheDelay()
+{
+    using std::chrono::steady_clock;
+    constexpr int kDelayMs = 100;
+    auto core = makeCore(kDelayMs);
+    std::optional<steady_clock::time_point> connectedAt;
+    QObject::connect(core.get(), &V2RayCore::connected, core.get(), [&]() { connectedAt = steady_clock::now(); });
+
+    for (int run = 0; run < 20; ++run) {
+        connectedAt.reset();
+        LogCapture log;
+        QVERIFY(core->start(server()));
+        // Logged right before the wait for "up" begins.
+        const auto startedAt = log.firstTimeOf(QStringLiteral("[V2RayCore] XRay进程已启动"));
+        QVERIFY(startedAt);
+        // A spy's wait runs an event loop, which wakes when the timer is due (a polling wait
+        // would hide an early timer behind its own sleeps).
+        QSignalSpy connected(core.get(), &V2RayCore::connected);
+        QVERIFY(connected.wait(2000));
+        const auto waited = std::chrono::duration_cast<std::chrono::microseconds>(*connectedAt - *startedAt);
+        QVERIFY2(waited >= std::chrono::milliseconds(kDelayMs),
+                 qPrintable(QStringLiteral("run %1: %2 µs").arg(run).arg(waited.count())));
+        core->stop();
+    }
 }
 
 void TestV2RayCore::reportsEachEnd_data()

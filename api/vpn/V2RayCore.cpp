@@ -68,7 +68,9 @@ V2RayCore::V2RayCore(QObject *parent)
     connect(m_statsTimer, &QTimer::timeout, this, &V2RayCore::updateTrafficStats);
 
     // One timer for every start, so a stop or the process's end cancels the pending "up".
+    // A coarse timer may fire up to 5 % early, announcing "up" before the core had its time.
     m_connectTimer->setSingleShot(true);
+    m_connectTimer->setTimerType(Qt::PreciseTimer);
     connect(m_connectTimer, &QTimer::timeout, this, &V2RayCore::onConnectDelayElapsed);
 
     qDebug() << "[V2RayCore] 初始化完成，资源路径:" << m_resourcePath;

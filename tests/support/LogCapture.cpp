@@ -8,6 +8,13 @@ QStringList &captured()
     return messages;
 }
 
+// When each captured message came, in the same order.
+QList<std::chrono::steady_clock::time_point> &capturedTimes()
+{
+    static QList<std::chrono::steady_clock::time_point> times;
+    return times;
+}
+
 QtMessageHandler &previousHandler()
 {
     static QtMessageHandler handler = nullptr;
@@ -16,6 +23,7 @@ QtMessageHandler &previousHandler()
 
 void capture(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
+    capturedTimes().append(std::chrono::steady_clock::now());
     captured().append(message);
     if (previousHandler())
         previousHandler()(type, context, message);
@@ -26,6 +34,7 @@ void capture(QtMsgType type, const QMessageLogContext &context, const QString &m
 LogCapture::LogCapture()
 {
     captured().clear();
+    capturedTimes().clear();
     m_previous = qInstallMessageHandler(capture);
     previousHandler() = m_previous;
 }
@@ -54,7 +63,16 @@ int LogCapture::count(const QString &text) const
     return n;
 }
 
+std::optional<std::chrono::steady_clock::time_point> LogCapture::firstTimeOf(const QString &text) const
+{
+    const qsizetype at = captured().indexOf(text);
+    if (at < 0)
+        return std::nullopt;
+    return capturedTimes().at(at);
+}
+
 void LogCapture::clear()
 {
     captured().clear();
+    capturedTimes().clear();
 }
