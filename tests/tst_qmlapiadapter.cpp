@@ -105,6 +105,7 @@ private slots:
     void logoutSignalOrderAndGuard();
     void forcedDisconnect_data();
     void forcedDisconnect();
+    void keptForceOrderIsShownAndSignsOutOnce();
     void heartbeatCalls();
     void serverProjectionsAndDisplayNames();
     void serverTierChoice_data();
@@ -444,6 +445,33 @@ void QmlApiAdapterTest::forcedDisconnect()
     QVERIFY2(waited >= 950 && waited < 1600, qPrintable(QString::number(waited)));
     QTRY_VERIFY(!adapter.isLoggedIn());
     QTRY_COMPARE(loggedOut.size(), 4);
+}
+
+// The back end keeps its order set, so the farewell beat of the connection it ended is
+// answered with it as well: one dialog and one sign-out all the same.
+void QmlApiAdapterTest::keptForceOrderIsShownAndSignsOutOnce()
+{
+    const QString message = QStringLiteral("您的账号在其他设备登录，已被强制下线");
+    QmlApiAdapter adapter;
+    QVERIFY(signIn(adapter));
+    QSignalSpy forced(&adapter, &QmlApiAdapter::vpnForceDisconnected);
+    QSignalSpy disconnected(&adapter, &QmlApiAdapter::vpnDisconnected);
+    m_routes->setDeviceStatus({QStringLiteral("active"), true, message});
+
+    QFile seedFile(ApiRoutes::builtInSeedPath());
+    QVERIFY(seedFile.open(QIODevice::ReadOnly));
+    const QString link = QJsonDocument::fromJson(seedFile.readAll())
+                             .object().value("servers").toArray().first().toObject().value("vmess_link").toString();
+    QVERIFY(adapter.connectVpn(1, link, false));
+    QVERIFY(forced.wait(5000));
+    QCOMPARE(lastOf(forced), message);
+    QTRY_VERIFY_WITH_TIMEOUT(!adapter.isLoggedIn(), 3000);
+    // Both beats were answered with the order before the sign-out.
+    QCOMPARE(m_routes->heartbeats().size(), 2);
+    QTest::qWait(1200);
+    QCOMPARE(forced.size(), 1);
+    QCOMPARE(disconnected.size(), 1);
+    QCOMPARE(m_server->requests("POST", "/api/v1/auth/logout").size(), 1);
 }
 
 void QmlApiAdapterTest::heartbeatCalls()

@@ -27,6 +27,7 @@
 
 #include <signal.h>
 #include <memory>
+#include <optional>
 
 using namespace Norvane::Api;
 using Norvane::LocalBackend::LocalBackendServer;
@@ -188,6 +189,8 @@ private slots:
     void connectWhileDisconnectingIsRefused();
     void forcedDisconnect_data();
     void forcedDisconnect();
+    void keptForceOrderEndsEachConnectionOnce_data();
+    void keptForceOrderEndsEachConnectionOnce();
     void trialWatch_data();
     void trialWatch();
     void coreCrashWhileConnected();
@@ -225,6 +228,7 @@ private:
     std::unique_ptr<LocalBackendServer> m_backend;
     std::unique_ptr<StandInMachine> m_machine;
     std::unique_ptr<ServiceEvents> m_events;
+    std::optional<Reply> m_heartbeatReply;
 };
 
 void VpnConnectionServiceTest::initTestCase()
@@ -250,9 +254,12 @@ void VpnConnectionServiceTest::initTestCase()
     m_coreLog = dir.filePath(QStringLiteral("core.log"));
     qputenv("NORVANE_FAKE_CORE_LOG", m_coreLog.toLocal8Bit());
 
-    // Heartbeats reach a local back end that answers every one with an active device.
+    // Heartbeats reach a local back end that answers every one with an active device, unless
+    // a test gives it another answer.
     m_backend = std::make_unique<LocalBackendServer>();
-    m_backend->route("POST", "/api/v1/heartbeat", [](const RecordedRequest &) {
+    m_backend->route("POST", "/api/v1/heartbeat", [this](const RecordedRequest &) {
+        if (m_heartbeatReply)
+            return *m_heartbeatReply;
         return Reply::json(QJsonObject{
             {"success", true},
             {"data", QJsonObject{{"interval", 30},
@@ -284,12 +291,15 @@ void VpnConnectionServiceTest::init()
     core()->setStatsInterval(600000);
     service()->setDurationTickInterval(VpnConnectionService::kDurationTickMs);
     service()->setRoutingMode(VpnConnectionService::GlobalRouting);
+    // Every test is a sign-in of its own, so nothing of the last test's session carries over.
+    service()->onUserLogout();
     service()->updateUserInfo(vipUser());
     Security::TokenManager::instance()->saveVpnEncryptConfig(QString(), false);
     m_machine = std::make_unique<StandInMachine>();
     if (Vpn::SystemProxyBackup::isActive())
         Vpn::SystemProxyBackup::release();
     m_backend->clearRequests();
+    m_heartbeatReply.reset();
     m_events = std::make_unique<ServiceEvents>(service());
 }
 
@@ -776,6 +786,46 @@ void VpnConnectionServiceTest::forcedDisconnect()
         QTRY_COMPARE(beatStatuses(), (QStringList{"connected", "disconnected"}));
     } else {
         QCOMPARE(m_machine->commandLines(), QStringList());
+    }
+}
+
+void VpnConnectionServiceTest::keptForceOrderEndsEachConnectionOnce_data()
+{
+    QTest::addColumn<Reply>("reply");
+    QTest::addColumn<QString>("message");
+
+    const QString kicked = QStringLiteral("管理员已将您强制下线");
+    const auto device = [](const QJsonObject &status) {
+        return Reply::json(QJsonObject{{"success", true}, {"data", QJsonObject{{"device_status", status}}}});
+    };
+    QTest::newRow("force flag") << device({{"status", "active"}, {"force_disconnect", true}, {"message", kicked}})
+                                << kicked;
+    QTest::newRow("device not active") << device({{"status", "kicked"}, {"message", kicked}}) << kicked;
+    QTest::newRow("401") << Reply::json(QJsonObject{{"success", false}, {"message", "Unauthenticated."}}, 401)
+                         << QStringLiteral("您的账号在其他设备登录，已被强制下线");
+}
+
+// The back end answers the connection's farewell beat with the same order as long as it keeps
+// it set; the connection was ended by force once, and the user is told once.
+void VpnConnectionServiceTest::keptForceOrderEndsEachConnectionOnce()
+{
+    QFETCH(Reply, reply);
+    QFETCH(QString, message);
+
+    const QStringList forcedEnd = QStringList{"state:1", "state:2", "success"} + kDisconnectSequence
+                                  + QStringList{"forced:" + message, "failed:9:" + message};
+    m_heartbeatReply = reply;
+    for (int connection = 1; connection <= 2; ++connection) {
+        m_events->events.clear();
+        m_backend->clearRequests();
+        QVERIFY(service()->connect(1, kLink));
+        QVERIFY(m_events->waitFor("failed:9:" + message));
+        // Both beats answered: the first one's order and the farewell beat's.
+        QTRY_COMPARE(beatStatuses(), (QStringList{"connected", "disconnected"}));
+        QTRY_VERIFY(Network::HttpClient::instance()->findChildren<QNetworkReply *>().isEmpty());
+        QTest::qWait(50);
+        QCOMPARE(m_events->events, forcedEnd);
+        QCOMPARE(service()->state(), VpnConnectionService::Disconnected);
     }
 }
 

@@ -207,6 +207,7 @@ void VpnConnectionService::onUserLogout()
 {
     qDebug() << "[VpnConnectionService] 用户登出，断开连接";
     disconnect();
+    m_forcedEndReported = false;
     m_userInfoKnown = false;
     m_isVip = false;
     m_trialUsed = false;
@@ -288,6 +289,7 @@ void VpnConnectionService::startConnection(int serverId, const QString &vmessLin
     m_state = Connecting;
     m_serverId = serverId;
     m_vmessLink = vmessLink;
+    m_forcedEndReported = false;
     emit connectionStateChanged(Connecting);
 
     try {
@@ -515,6 +517,11 @@ void VpnConnectionService::onRunnerLog(const QString &text)
 
 void VpnConnectionService::onForceDisconnect(const QString &message)
 {
+    if (m_forcedEndReported) {
+        qDebug() << "[VpnConnectionService] 本次连接已被强制断开, 忽略重复的强制断开信号:" << message;
+        return;
+    }
+    m_forcedEndReported = true;
     qWarning() << "[VpnConnectionService] 收到强制断开信号:" << message;
     qWarning() << "[VpnConnectionService] 被服务器强制断开:" << message;
     disconnect();

@@ -158,6 +158,9 @@ private:
     bool m_runnersUp = false;
     // The runners report their own end while being stopped; that is not a failure.
     bool m_stoppingRunners = false;
+    // A forced end is told once per connection: the back end answers the farewell beat with
+    // the same order while it keeps it set. Cleared by the next connection and by a logout.
+    bool m_forcedEndReported = false;
 
     QTimer *m_durationTimer;
     QDateTime m_connectedAt;
