@@ -78,6 +78,14 @@ bool isSmallStep(qlonglong up, qlonglong down)
     return up >= 100 && up < 300 && down >= 300 && down < 1000;
 }
 
+// The owner's, the group's and the others' bits; 0600 is kPrivateMode.
+QFileDevice::Permissions modeBits(QFileDevice::Permissions permissions)
+{
+    return permissions & QFileDevice::Permissions(0x7077);
+}
+
+const QFileDevice::Permissions kPrivateMode = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
 bool processExists(const QString &pid)
 {
     return QFileInfo::exists(QStringLiteral("/proc/") + pid);
@@ -125,6 +133,9 @@ private slots:
     void survivesHangingVersionProbe();
     void relaysFilteredOutput();
     void writesPrivateConfigFile();
+    void plantedLinkIsNotFollowed_data();
+    void plantedLinkIsNotFollowed();
+    void fileHeldOpenIsNotReused();
     void countsLargeStepsWhileListed();
     void tenthTickChecksTheProcessList();
     void totalsRestartAfterCoreExit();
@@ -582,6 +593,72 @@ void TestV2RayCore::writesPrivateConfigFile()
     core->stop();
     QVERIFY(!QFile::exists(m_configPath));
     QVERIFY(log.contains(QStringLiteral("[V2RayCore] 已删除配置文件: \"%1\"").arg(m_configPath)));
+}
+
+void TestV2RayCore::plantedLinkIsNotFollowed_data()
+{
+    QTest::addColumn<bool>("targetExists");
+    QTest::newRow("link to another file") << true;
+    QTest::newRow("link to nothing yet") << false;
+}
+
+// A link planted at the fixed path would have the user's id written into a file of someone
+// else's choosing.
+void TestV2RayCore::plantedLinkIsNotFollowed()
+{
+    QFETCH(bool, targetExists);
+
+    const QString target = m_dir.filePath(QStringLiteral("victim.txt"));
+    QFile::remove(target);
+    const QByteArray original = "a file of the user's own\n";
+    if (targetExists)
+        writeFile(target, original, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    QVERIFY(QFile::link(target, m_configPath));
+    auto core = makeCore();
+
+    QVERIFY(core->start(server()));
+    const QFileInfo written(m_configPath);
+    QVERIFY(!written.isSymLink());
+    QVERIFY(written.isFile());
+    QCOMPARE(modeBits(written.permissions()), kPrivateMode);
+    QFile file(m_configPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), V2RayCore::generateConfig(server()).toUtf8());
+    if (targetExists) {
+        QFile victim(target);
+        QVERIFY(victim.open(QIODevice::ReadOnly));
+        QCOMPARE(victim.readAll(), original);
+    } else {
+        QVERIFY(!QFileInfo::exists(target));
+    }
+    core->stop();
+    QVERIFY(!QFileInfo(m_configPath).exists());
+}
+
+// Someone who made the file first and keeps it open must not read the document through it,
+// nor change what the core reads.
+void TestV2RayCore::fileHeldOpenIsNotReused()
+{
+    writeFile(m_configPath, "made by someone else",
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther | QFileDevice::WriteOther);
+    QFile holder(m_configPath);
+    QVERIFY(holder.open(QIODevice::ReadWrite));
+    auto core = makeCore();
+
+    QVERIFY(core->start(server()));
+    QVERIFY(holder.seek(0));
+    const QByteArray seen = holder.readAll();
+    QCOMPARE(seen, QByteArray("made by someone else"));
+    QVERIFY(!seen.contains(server().uuid.toUtf8()));
+    QVERIFY(holder.seek(0));
+    QVERIFY(holder.write("{\"tampered\": true}") > 0);
+    QVERIFY(holder.flush());
+
+    QFile file(m_configPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), V2RayCore::generateConfig(server()).toUtf8());
+    QCOMPARE(modeBits(file.permissions()), kPrivateMode);
+    core->stop();
 }
 
 void TestV2RayCore::countsLargeStepsWhileListed()

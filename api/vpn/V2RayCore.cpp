@@ -1,6 +1,7 @@
 #include "api/vpn/V2RayCore.h"
 
 #include "api/vpn/CoreConfigDocument.h"
+#include "files/PrivateFile.h"
 #include "process/PlatformCommand.h"
 
 #include <QCoreApplication>
@@ -278,16 +279,21 @@ QString V2RayCore::executablePath() const
     return m_resourcePath + QStringLiteral("/x32/xray.exe");
 }
 
+// The document holds the user's id. Whatever stands at the fixed path is removed first and
+// the file is made anew, readable by the user alone: a link planted there must not lead the
+// write into another file, and someone holding a file of that name open must not read it.
 bool V2RayCore::writeConfigFile(const QString &text)
 {
+    if (QFile::remove(m_configPath))
+        qDebug() << "[V2RayCore] 已移除配置文件路径上原有的文件:" << m_configPath;
     QFile file(m_configPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate))
+    QString reason;
+    if (!Platform::createPrivateFile(file, QIODevice::WriteOnly | QIODevice::Text, &reason)) {
+        qWarning() << "[V2RayCore] 配置文件创建失败:" << reason;
         return false;
-    // The document holds the user's id, so only its owner may read it; restricted before
-    // anything is written.
+    }
     const QByteArray content = text.toUtf8();
-    const bool written = file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-                         && file.write(content) == content.size() && file.flush();
+    const bool written = file.write(content) == content.size() && file.flush();
     file.close();
     if (!written) {
         qWarning() << "[V2RayCore] 配置文件写入失败:" << file.errorString();
