@@ -49,6 +49,7 @@ const QString kDemoPassword = QStringLiteral("demo1234");
 const QString kKickedText = QStringLiteral("您的账号在其他设备登录，已被强制下线");
 const QString kKey = QStringLiteral("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings");
 const QString kUserServer = QStringLiteral("http=corp.example:8080");
+const QString kUserVariable = QStringLiteral("http://corp.example:8080");
 const QStringList kDisconnectSequence{"state:3", "state:0", "disconnected"};
 
 QJsonObject dword(int data)
@@ -183,6 +184,7 @@ void EngineEndToEndTest::giveUserProxy()
     QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1", "/f"}).exitCode, 0);
     QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyServer", "/t", "REG_SZ", "/d", kUserServer, "/f"}).exitCode,
              0);
+    QCOMPARE(m_machine->run("setx", {"http_proxy", kUserVariable}).exitCode, 0);
 }
 
 void EngineEndToEndTest::verifyNothingIsLeft()
@@ -190,7 +192,7 @@ void EngineEndToEndTest::verifyNothingIsLeft()
     QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(1));
     QCOMPARE(m_machine->internetSetting("ProxyServer"), text(kUserServer));
     QCOMPARE(m_machine->state().value("environment").toObject(),
-             (QJsonObject{{"http_proxy", ""}, {"https_proxy", ""}}));
+             (QJsonObject{{"http_proxy", kUserVariable}, {"https_proxy", ""}}));
     QVERIFY(!QFile::exists(configPath()));
     QCOMPARE(proxyCoreProcessIds(), QList<qint64>());
     QVERIFY(LocalPort::isFree(kMixedPort));

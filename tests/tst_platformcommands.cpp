@@ -68,6 +68,7 @@ private slots:
     void refusedCallsChangeNothing_data();
     void refusedCallsChangeNothing();
     void setxSetsAndEmptiesUserVariables();
+    void userVariablesAreTheEnvironmentKeysValues();
     void netshWinHttpSetShowResetAndImport();
     void netshInterfaceCommandsOfTheTunnel();
     void tasklistSeesOnlyALiveEngineProgram_data();
@@ -281,6 +282,29 @@ void PlatformCommandsTest::setxSetsAndEmptiesUserVariables()
     QCOMPARE(m_machine->run("setx", {"HTTP_PROXY", ""}).exitCode, 0);
     QCOMPARE(m_machine->state().value("environment").toObject(),
              (QJsonObject{{"HTTP_PROXY", ""}, {"https_proxy", "socks://127.0.0.1:10315"}}));
+}
+
+// As on Windows, what setx sets is read (and may be written) with reg under HKCU\Environment.
+void PlatformCommandsTest::userVariablesAreTheEnvironmentKeysValues()
+{
+    const QString key = QStringLiteral("HKCU\\Environment");
+    QCOMPARE(m_machine->run("reg", {"query", key, "/v", "http_proxy"}).exitCode, 1);
+    QCOMPARE(m_machine->run("setx", {"http_proxy", "http://corp.example:3128"}).exitCode, 0);
+    QCOMPARE(m_machine->run("setx", {"https_proxy", ""}).exitCode, 0);
+
+    const StandInMachine::Result set = m_machine->run("reg", {"query", "hkcu\\environment", "/v", "HTTP_PROXY"});
+    QCOMPARE(set.exitCode, 0);
+    QCOMPARE(set.out, QStringLiteral("\nHKEY_CURRENT_USER\\environment\n    http_proxy    REG_SZ    http://corp.example:3128\n\n"));
+    const StandInMachine::Result empty = m_machine->run("reg", {"query", key, "/v", "https_proxy"});
+    QCOMPARE(empty.exitCode, 0);
+    QCOMPARE(empty.out, QStringLiteral("\nHKEY_CURRENT_USER\\Environment\n    https_proxy    REG_SZ    \n\n"));
+
+    QCOMPARE(m_machine->run("reg", {"add", key, "/v", "no_proxy", "/t", "REG_SZ", "/d", "localhost", "/f"}).exitCode, 0);
+    QCOMPARE(m_machine->run("reg", {"add", key, "/v", "Count", "/t", "REG_DWORD", "/d", "0x10", "/f"}).exitCode, 0);
+    QCOMPARE(m_machine->state().value("environment").toObject(),
+             (QJsonObject{{"http_proxy", "http://corp.example:3128"}, {"https_proxy", ""}, {"no_proxy", "localhost"},
+                          {"Count", "16"}}));
+    QVERIFY(!m_machine->state().value("registry").toObject().contains("HKEY_CURRENT_USER\\Environment"));
 }
 
 void PlatformCommandsTest::netshWinHttpSetShowResetAndImport()

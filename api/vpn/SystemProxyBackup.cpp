@@ -11,18 +11,10 @@ namespace {
 
 const QString kActiveKey = QStringLiteral("system_proxy_active");
 const QString kUserValuesKey = QStringLiteral("system_proxy_user_values");
-const QString kProxyEnable = QStringLiteral("ProxyEnable");
-const QString kProxyServer = QStringLiteral("ProxyServer");
 
 Storage::LocalStorage *storage()
 {
     return Storage::LocalStorage::instance();
-}
-
-std::optional<RegistryValue> userValue(const QString &name)
-{
-    const QJsonObject values = QJsonDocument::fromJson(storage()->getString(kUserValuesKey).toUtf8()).object();
-    return RegistryValue::fromJson(values.value(name));
 }
 
 } // namespace
@@ -32,27 +24,20 @@ bool SystemProxyBackup::isActive()
     return storage()->getString(kActiveKey) == QStringLiteral("true");
 }
 
-void SystemProxyBackup::activate(const std::optional<RegistryValue> &proxyEnable,
-                                 const std::optional<RegistryValue> &proxyServer)
+void SystemProxyBackup::activate(const QHash<QString, RegistryValue> &userValues)
 {
     QJsonObject values;
-    if (proxyEnable)
-        values.insert(kProxyEnable, proxyEnable->toJson());
-    if (proxyServer)
-        values.insert(kProxyServer, proxyServer->toJson());
+    for (auto it = userValues.cbegin(); it != userValues.cend(); ++it)
+        values.insert(it.key(), it.value().toJson());
     storage()->setString(kUserValuesKey, QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact)));
     storage()->setBool(kActiveKey, true);
     storage()->sync();
 }
 
-std::optional<RegistryValue> SystemProxyBackup::proxyEnable()
+std::optional<RegistryValue> SystemProxyBackup::userValue(const QString &name)
 {
-    return userValue(kProxyEnable);
-}
-
-std::optional<RegistryValue> SystemProxyBackup::proxyServer()
-{
-    return userValue(kProxyServer);
+    const QJsonObject values = QJsonDocument::fromJson(storage()->getString(kUserValuesKey).toUtf8()).object();
+    return RegistryValue::fromJson(values.value(name));
 }
 
 void SystemProxyBackup::release()

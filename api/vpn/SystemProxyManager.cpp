@@ -12,8 +12,12 @@ namespace {
 
 const QString kInternetSettingsKey =
     QStringLiteral("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings");
+// The user's environment variables live under this key, where setx writes them.
+const QString kEnvironmentKey = QStringLiteral("HKCU\\Environment");
 const QString kProxyEnable = QStringLiteral("ProxyEnable");
 const QString kProxyServer = QStringLiteral("ProxyServer");
+const QString kHttpProxy = QStringLiteral("http_proxy");
+const QString kHttpsProxy = QStringLiteral("https_proxy");
 const QString kDword = QStringLiteral("REG_DWORD");
 const QString kSz = QStringLiteral("REG_SZ");
 
@@ -22,6 +26,12 @@ int commandTimeoutMs = SystemProxyManager::kDefaultCommandTimeoutMs;
 QString described(const std::optional<RegistryValue> &value)
 {
     return value ? value->type + QLatin1Char(' ') + value->data : QStringLiteral("(未读取)");
+}
+
+// A variable's value may carry a password, so only whether it was read is logged.
+QString whetherRead(const std::optional<RegistryValue> &value)
+{
+    return value ? QStringLiteral("(已读取)") : QStringLiteral("(未读取)");
 }
 
 } // namespace
@@ -87,15 +97,25 @@ void SystemProxyManager::recordUserValues()
 {
     const std::optional<RegistryValue> enable = queryRegistryValue(kInternetSettingsKey, kProxyEnable);
     const std::optional<RegistryValue> server = queryRegistryValue(kInternetSettingsKey, kProxyServer);
-    SystemProxyBackup::activate(enable, server);
+    const std::optional<RegistryValue> httpProxy = queryRegistryValue(kEnvironmentKey, kHttpProxy);
+    const std::optional<RegistryValue> httpsProxy = queryRegistryValue(kEnvironmentKey, kHttpsProxy);
+    QHash<QString, RegistryValue> values;
+    const QList<std::pair<QString, std::optional<RegistryValue>>> read{
+        {kProxyEnable, enable}, {kProxyServer, server}, {kHttpProxy, httpProxy}, {kHttpsProxy, httpsProxy}};
+    for (const auto &[name, value] : read) {
+        if (value)
+            values.insert(name, *value);
+    }
+    SystemProxyBackup::activate(values);
     qDebug() << "[SystemProxyManager] 已保存用户原有代理设置 - ProxyEnable:" << described(enable)
-             << ", ProxyServer:" << described(server);
+             << ", ProxyServer:" << described(server) << ", http_proxy:" << whetherRead(httpProxy)
+             << ", https_proxy:" << whetherRead(httpsProxy);
 }
 
 // What was never read is switched off, as if the user had had no proxy.
 bool SystemProxyManager::restoreProxyEnable()
 {
-    const std::optional<RegistryValue> user = SystemProxyBackup::proxyEnable();
+    const std::optional<RegistryValue> user = SystemProxyBackup::userValue(kProxyEnable);
     return setRegistryValue(kInternetSettingsKey, kProxyEnable, user ? user->data : QStringLiteral("0"),
                             user ? user->type : kDword);
 }
@@ -103,7 +123,7 @@ bool SystemProxyManager::restoreProxyEnable()
 // An unread ProxyServer is left alone: with ProxyEnable off it has no effect.
 bool SystemProxyManager::restoreProxyServer()
 {
-    const std::optional<RegistryValue> user = SystemProxyBackup::proxyServer();
+    const std::optional<RegistryValue> user = SystemProxyBackup::userValue(kProxyServer);
     return !user || setRegistryValue(kInternetSettingsKey, kProxyServer, user->data, user->type);
 }
 
@@ -216,17 +236,17 @@ bool SystemProxyManager::clearSystemProxy()
     return true;
 }
 
+// The user's own values go back; a variable that was never read is left empty.
 bool SystemProxyManager::clearEnvironmentProxy()
 {
     qDebug() << "[SystemProxyManager] 清除环境变量代理";
     bool cleared = true;
-    if (!runCommand(QStringLiteral("setx"), {QStringLiteral("http_proxy"), QString()})) {
-        qWarning() << "[SystemProxyManager] 清除http_proxy失败";
-        cleared = false;
-    }
-    if (!runCommand(QStringLiteral("setx"), {QStringLiteral("https_proxy"), QString()})) {
-        qWarning() << "[SystemProxyManager] 清除https_proxy失败";
-        cleared = false;
+    for (const QString &name : {kHttpProxy, kHttpsProxy}) {
+        const std::optional<RegistryValue> user = SystemProxyBackup::userValue(name);
+        if (!runCommand(QStringLiteral("setx"), {name, user ? user->data : QString()})) {
+            qWarning().noquote() << QStringLiteral("[SystemProxyManager] 清除%1失败").arg(name);
+            cleared = false;
+        }
     }
     qDebug() << "[SystemProxyManager] 环境变量代理已清除";
     return cleared;

@@ -11,8 +11,9 @@ namespace Norvane::Api::Vpn {
 
 // Points the Windows proxy settings (Internet Settings, WinHTTP, the user's http_proxy and
 // https_proxy) at the local proxy core and back, by running the platform's reg, netsh and setx
-// and waiting for each. The user's own ProxyEnable and ProxyServer are kept before the first
-// change and put back by clearing, also at the next start-up when the client died while connected.
+// and waiting for each. The user's own ProxyEnable, ProxyServer, http_proxy and https_proxy are
+// kept before the first change and put back by clearing, also at the next start-up when the
+// client died while connected.
 class SystemProxyManager
 {
 public:

@@ -23,6 +23,13 @@ const QHash<QString, QString> &roots()
     return table;
 }
 
+const QString kSz = QStringLiteral("REG_SZ");
+
+bool isEnvironment(const QString &key)
+{
+    return key.compare(RegistryStore::kEnvironment, Qt::CaseInsensitive) == 0;
+}
+
 } // namespace
 
 QString RegistryStore::canonicalKey(const QString &key)
@@ -46,6 +53,15 @@ QString RegistryStore::canonicalKey(const QString &key)
 QJsonObject RegistryStore::value(const EmulatedState &state, const QString &key, const QString &name,
                                  QString *storedName)
 {
+    if (isEnvironment(key)) {
+        const QJsonObject environment = state.object(EmulatedState::kEnvironment);
+        const QString found = CaseInsensitiveName::find(environment, name);
+        if (storedName)
+            *storedName = found;
+        if (!environment.contains(found))
+            return {};
+        return QJsonObject{{QStringLiteral("type"), kSz}, {QStringLiteral("data"), environment.value(found)}};
+    }
     const QJsonObject registry = state.object(EmulatedState::kRegistry);
     const QJsonObject values = registry.value(CaseInsensitiveName::find(registry, key)).toObject();
     const QString found = CaseInsensitiveName::find(values, name);
@@ -57,6 +73,14 @@ QJsonObject RegistryStore::value(const EmulatedState &state, const QString &key,
 void RegistryStore::setValue(EmulatedState &state, const QString &key, const QString &name,
                              const QJsonObject &value)
 {
+    // A variable is text: a number written there is kept as its decimal text.
+    if (isEnvironment(key)) {
+        QJsonObject environment = state.object(EmulatedState::kEnvironment);
+        environment.insert(CaseInsensitiveName::find(environment, name),
+                           value.value(QStringLiteral("data")).toVariant().toString());
+        state.set(EmulatedState::kEnvironment, environment);
+        return;
+    }
     QJsonObject registry = state.object(EmulatedState::kRegistry);
     const QString storedKey = CaseInsensitiveName::find(registry, key);
     QJsonObject values = registry.value(storedKey).toObject();
