@@ -1,6 +1,6 @@
 #include "api/bridge/QmlApiAdapter.h"
 #include "api/services/ApiManager.h"
-#include "api/vpn/SystemProxyManager.h"
+#include "api/vpn/CrashRecovery.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -13,8 +13,9 @@
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
-    // A client that crashed while connected left the system proxy pointing at a dead port.
-    Norvane::Api::Vpn::SystemProxyManager::restoreAfterCrash();
+    // A client that crashed while connected left its core, the core's configuration file and
+    // the system proxy pointing at the core behind.
+    Norvane::Api::Vpn::CrashRecovery::run();
 
     Norvane::Api::ApiManager::instance()->initialize([](bool success) {
         if (success)

@@ -1,4 +1,4 @@
-#include "support/RefusedBaseUrl.h"
+#include "support/ClientProgram.h"
 #include "support/TestEnvironment.h"
 
 #include <QProcess>
@@ -28,39 +28,21 @@ private slots:
 
 private:
     void start(QProcess &program, const QString &name);
-    static QString waitForLine(QProcess &program, const QString &line);
 
     QTemporaryDir m_data;
+    QTemporaryDir m_tmp;
 };
 
 void TestStartup::initTestCase()
 {
     TestEnvironment::isolate();
     QVERIFY(m_data.isValid());
+    QVERIFY(m_tmp.isValid());
 }
 
 void TestStartup::start(QProcess &program, const QString &name)
 {
-    QProcessEnvironment environment = TestEnvironment::childEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_data.path());
-    environment.insert(QStringLiteral("NORVANE_API_BASE_URL"), refusedBaseUrl());
-    program.setProcessEnvironment(environment);
-    program.setProcessChannelMode(QProcess::MergedChannels);
-    program.start(TestEnvironment::helperPath(name), {});
-}
-
-// Everything the program printed until the line appeared, or until it ended or 20 s passed.
-QString TestStartup::waitForLine(QProcess &program, const QString &line)
-{
-    QString output;
-    static_cast<void>(QTest::qWaitFor(
-        [&]() {
-            output += QString::fromUtf8(program.readAll());
-            return output.contains(line) || program.state() == QProcess::NotRunning;
-        },
-        20000));
-    return output + QString::fromUtf8(program.readAll());
+    ClientProgram::start(program, name, m_data.path(), m_tmp.path());
 }
 
 void TestStartup::loadsTheWindowFromTheFirstUrl()
@@ -69,7 +51,7 @@ void TestStartup::loadsTheWindowFromTheFirstUrl()
     start(client, QStringLiteral("norvane"));
     QVERIFY(client.waitForStarted());
 
-    const QString output = waitForLine(client, kStarted);
+    const QString output = ClientProgram::waitForLine(client, kStarted);
     QVERIFY2(output.contains(kStarted), qPrintable(output));
     QVERIFY(output.contains(QStringLiteral("尝试加载URL: ") + kFirstUrl));
     QVERIFY(!output.contains(QStringLiteral("第一种方式失败")));
@@ -94,7 +76,7 @@ void TestStartup::fallsBackToTheSecondUrl()
     QVERIFY(client.waitForStarted());
 
     // The first load's failure is reported from the event loop, after the start.
-    const QString output = waitForLine(client, QStringLiteral("尝试备用路径..."));
+    const QString output = ClientProgram::waitForLine(client, QStringLiteral("尝试备用路径..."));
     QCOMPARE(client.state(), QProcess::Running);
     const QStringList expectedInOrder{
         QStringLiteral("尝试加载URL: ") + kFirstUrl,

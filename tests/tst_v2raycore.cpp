@@ -1,3 +1,4 @@
+#include "api/vpn/ProxyCoreRecord.h"
 #include "api/vpn/V2RayCore.h"
 #include "support/LogCapture.h"
 #include "support/TestEnvironment.h"
@@ -17,6 +18,7 @@
 #include <memory>
 #include <optional>
 
+using Norvane::Api::Vpn::ProxyCoreRecord;
 using Norvane::Api::Vpn::V2RayCore;
 using Norvane::Api::Vpn::VmessConfig;
 
@@ -140,6 +142,8 @@ private slots:
     void tenthTickChecksTheProcessList();
     void totalsRestartAfterCoreExit();
     void destructorStopsTheCore();
+    void endsTheRecordedCoreOfAnEarlierRun_data();
+    void endsTheRecordedCoreOfAnEarlierRun();
 
 private:
     std::unique_ptr<V2RayCore> makeCore(int connectDelay = 300, int statsInterval = 20);
@@ -361,6 +365,9 @@ void TestV2RayCore::reportsEachEnd()
 
     QVERIFY(core->start(server()));
     QVERIFY(QFile::exists(m_configPath));
+    // Kept in the settings while the core runs, so a start-up after a crash can find it.
+    QVERIFY(waitForRuns(1));
+    QCOMPARE(ProxyCoreRecord::processId(), runningPid().toLongLong());
     if (stopAfterMs >= 0) {
         QTest::qWait(stopAfterMs);
         core->stop();
@@ -376,6 +383,7 @@ void TestV2RayCore::reportsEachEnd()
     QVERIFY(!QFile::exists(m_configPath));
     QCOMPARE(log.count(QStringLiteral("[V2RayCore] 已删除配置文件:")), 1);
     QVERIFY(!processExists(runningPid()));
+    QCOMPARE(ProxyCoreRecord::processId(), 0);
 
     // Ended, the core may be started again.
     qunsetenv("NORVANE_FAKE_CORE_SCRIPT");
@@ -754,6 +762,50 @@ void TestV2RayCore::destructorStopsTheCore()
     core.reset();
     QVERIFY(!processExists(pid));
     QVERIFY(!QFile::exists(m_configPath));
+}
+
+void TestV2RayCore::endsTheRecordedCoreOfAnEarlierRun_data()
+{
+    QTest::addColumn<bool>("recorded");
+    QTest::addColumn<QString>("listing");
+    QTest::addColumn<bool>("noneLeft");
+    QTest::addColumn<int>("taskkills");
+
+    QTest::newRow("nothing recorded") << false << kAliveListing << true << 0;
+    QTest::newRow("recorded, no longer the core") << true << kEmptyListing << true << 0;
+    QTest::newRow("recorded, survives the kill") << true << kAliveListing << false << 1;
+}
+
+// The listing here never changes, so a listed core counts as surviving its taskkill.
+void TestV2RayCore::endsTheRecordedCoreOfAnEarlierRun()
+{
+    QFETCH(bool, recorded);
+    QFETCH(QString, listing);
+    QFETCH(bool, noneLeft);
+    QFETCH(int, taskkills);
+
+    QProcess earlier;
+    earlier.start(QStringLiteral("/bin/sleep"), {QStringLiteral("60")});
+    QVERIFY(earlier.waitForStarted());
+    if (recorded)
+        ProxyCoreRecord::remember(earlier.processId());
+    setListing(listing);
+    LogCapture log;
+
+    QCOMPARE(V2RayCore::endLeftoverCore(), noneLeft);
+    QCOMPARE(readLines(m_tasklistLog).size() > 0, recorded);
+    QCOMPARE(readLines(m_taskkillLog).size(), taskkills);
+    if (taskkills > 0) {
+        QCOMPARE(readLines(m_taskkillLog).first(), QStringLiteral("/F|/PID|%1|").arg(earlier.processId()));
+        QVERIFY(log.contains(QStringLiteral("[V2RayCore] 无法结束遗留的XRay进程, PID: %1").arg(earlier.processId())));
+    }
+    // Kept only while a core may still run, so the next start-up tries again.
+    QCOMPARE(ProxyCoreRecord::processId(), noneLeft ? 0 : earlier.processId());
+
+    ProxyCoreRecord::forget();
+    QFile::remove(m_taskkillLog);
+    earlier.kill();
+    earlier.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestV2RayCore)

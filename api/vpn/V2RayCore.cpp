@@ -2,16 +2,20 @@
 
 #include "api/vpn/CoreConfigDocument.h"
 #include "files/PrivateFile.h"
+#include "api/vpn/ProxyCoreRecord.h"
 #include "process/PlatformCommand.h"
+#include "process/TiedChildProcess.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 
 namespace Norvane::Api::Vpn {
@@ -97,8 +101,7 @@ bool V2RayCore::start(const VmessConfig &config)
     m_config = config;
     const QString document = generateConfig(m_config);
 
-    m_configPath = QStandardPaths::writableLocation(QStandardPaths::TempLocation)
-                   + QStringLiteral("/norvane_config.json");
+    m_configPath = configFilePath();
     if (!writeConfigFile(document)) {
         const QString message = QStringLiteral("无法创建配置文件: %1").arg(m_configPath);
         qWarning() << "[V2RayCore]" << message;
@@ -131,7 +134,8 @@ bool V2RayCore::start(const VmessConfig &config)
     qDebug() << "[V2RayCore] 启动命令:" << executable << arguments.join(QLatin1Char(' '));
     qDebug() << "[V2RayCore] 正在启动XRay进程...";
 
-    m_process->start(executable, arguments, QIODevice::ReadWrite);
+    // The core must end with the client, also when the client crashes or is killed.
+    Platform::startTiedChild(*m_process, executable, arguments, QIODevice::ReadWrite);
     if (!m_process->waitForStarted(kStartTimeoutMs)) {
         const QString message = QStringLiteral("❌ XRay启动超时 (5秒)");
         logStartFailure(message);
@@ -164,6 +168,47 @@ void V2RayCore::stop()
     m_uploadBytes = 0;
     m_downloadBytes = 0;
     qDebug() << "[V2RayCore] XRay已停止";
+}
+
+QString V2RayCore::configFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QStringLiteral("/norvane_config.json");
+}
+
+bool V2RayCore::endLeftoverCore()
+{
+    const qint64 processId = ProxyCoreRecord::processId();
+    if (processId == 0)
+        return true;
+    // A process of another name now has that id, or the core ended with its client.
+    if (!isCoreListed(processId)) {
+        ProxyCoreRecord::forget();
+        return true;
+    }
+    qWarning() << "[V2RayCore] 发现上次运行遗留的XRay进程, PID:" << processId;
+    runTaskkill(processId);
+    QElapsedTimer waited;
+    waited.start();
+    bool listed = isCoreListed(processId);
+    while (listed && waited.elapsed() < kAfterTaskkillTimeoutMs) {
+        QThread::msleep(50);
+        listed = isCoreListed(processId);
+    }
+    if (listed) {
+        // Kept, so the next start-up tries again.
+        qWarning() << "[V2RayCore] 无法结束遗留的XRay进程, PID:" << processId;
+        return false;
+    }
+    ProxyCoreRecord::forget();
+    qDebug() << "[V2RayCore] 已结束遗留的XRay进程, PID:" << processId;
+    return true;
+}
+
+void V2RayCore::removeLeftoverConfigFile()
+{
+    const QString path = configFilePath();
+    if (QFile::remove(path))
+        qWarning() << "[V2RayCore] 已删除上次运行遗留的配置文件:" << path;
 }
 
 QString V2RayCore::generateConfig(const VmessConfig &config)
@@ -208,6 +253,7 @@ void V2RayCore::onXRayStarted()
     qDebug() << "[V2RayCore] XRay进程已启动";
     m_running = true;
     m_connectTimer->start(m_connectDelayMs);
+    ProxyCoreRecord::remember(m_process->processId());
 }
 
 void V2RayCore::onXRayFinished(int exitCode, QProcess::ExitStatus exitStatus)
@@ -216,6 +262,7 @@ void V2RayCore::onXRayFinished(int exitCode, QProcess::ExitStatus exitStatus)
     qDebug() << "[V2RayCore] XRay进程已退出, 退出码:" << exitCode << ", 状态:"
              << (crashed ? "崩溃" : "正常");
     m_running = false;
+    ProxyCoreRecord::forget();
     m_connectTimer->stop();
     qDebug() << "[V2RayCore] 停止流量监控";
     m_statsTimer->stop();
@@ -315,7 +362,7 @@ void V2RayCore::logStartDiagnostics() const
 void V2RayCore::probeVersion(const QString &executable) const
 {
     QProcess probe;
-    probe.start(executable, {QStringLiteral("version")});
+    Platform::startTiedChild(probe, executable, {QStringLiteral("version")});
     if (probe.waitForFinished(kVersionProbeTimeoutMs)) {
         qDebug() << "[V2RayCore] ✅ XRay版本信息:" << QString::fromUtf8(probe.readAllStandardOutput()).left(100);
         return;
@@ -357,13 +404,7 @@ void V2RayCore::endProcess()
     m_process->kill();
     if (!m_process->waitForFinished(kKillTimeoutMs)) {
         qWarning() << "[V2RayCore] XRay进程未响应，尝试系统级强制终止";
-        QProcess taskkill;
-        taskkill.start(Platform::commandProgram(QStringLiteral("taskkill")),
-                       {QStringLiteral("/F"), QStringLiteral("/PID"), QString::number(processId)});
-        if (!taskkill.waitForFinished(kTaskkillTimeoutMs)) {
-            qWarning() << "[V2RayCore] taskkill未能完成:" << taskkill.errorString();
-            endLeftoverProcess(taskkill);
-        }
+        runTaskkill(processId);
         m_process->waitForFinished(kAfterTaskkillTimeoutMs);
     }
     qDebug() << "[V2RayCore] XRay进程已终止";
@@ -379,7 +420,18 @@ void V2RayCore::removeConfigFile()
         qWarning() << "[V2RayCore] 无法删除配置文件:" << m_configPath;
 }
 
-bool V2RayCore::isCoreListed(qint64 processId) const
+void V2RayCore::runTaskkill(qint64 processId)
+{
+    QProcess taskkill;
+    taskkill.start(Platform::commandProgram(QStringLiteral("taskkill")),
+                   {QStringLiteral("/F"), QStringLiteral("/PID"), QString::number(processId)});
+    if (!taskkill.waitForFinished(kTaskkillTimeoutMs)) {
+        qWarning() << "[V2RayCore] taskkill未能完成:" << taskkill.errorString();
+        endLeftoverProcess(taskkill);
+    }
+}
+
+bool V2RayCore::isCoreListed(qint64 processId)
 {
     QProcess tasklist;
     tasklist.start(Platform::commandProgram(QStringLiteral("tasklist")),

@@ -33,6 +33,14 @@ public:
     bool start(const VmessConfig &config);
     void stop();
     static QString generateConfig(const VmessConfig &config);
+    // The one file every start writes: the temporary folder + "/norvane_config.json".
+    static QString configFilePath();
+
+    // For start-up after a crash: ends the recorded core of an earlier run when it is still
+    // listed as the core; true when none is left running.
+    static bool endLeftoverCore();
+    // For start-up after a crash: removes the configuration file an earlier run left behind.
+    static void removeLeftoverConfigFile();
 
     QString resourcePath() const { return m_resourcePath; }
     void setResourcePath(const QString &path);
@@ -66,7 +74,8 @@ private:
     void onConnectDelayElapsed();
     void endProcess();
     void removeConfigFile();
-    bool isCoreListed(qint64 processId) const;
+    static bool isCoreListed(qint64 processId);
+    static void runTaskkill(qint64 processId);
 
     QProcess *m_process;
     QTimer *m_statsTimer;

@@ -1,0 +1,220 @@
+#include "api/vpn/V2RayCore.h"
+#include "api/vpn/VmessParser.h"
+#include "support/ClientProgram.h"
+#include "support/LocalPort.h"
+#include "support/ProxyCoreProcesses.h"
+#include "support/StandInMachine.h"
+#include "support/TestEnvironment.h"
+#include "support/VmessTestServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+using Norvane::Api::Vpn::V2RayCore;
+
+namespace {
+
+constexpr quint16 kMixedPort = 10315;
+constexpr quint16 kDnsPort = 16450;
+const QString kKey = QStringLiteral("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings");
+const QString kLocalUrl = QStringLiteral("socks://127.0.0.1:10315");
+const QString kLocalServer = QStringLiteral("socks=127.0.0.1:10315");
+const QString kUserServer = QStringLiteral("http=corp.example:8080");
+const QString kUserVariable = QStringLiteral("http://corp.example:8080");
+const QString kStarted = QStringLiteral("应用程序启动成功！");
+
+QJsonObject dword(int data)
+{
+    return {{"type", "REG_DWORD"}, {"data", data}};
+}
+
+QJsonObject text(const QString &data)
+{
+    return {{"type", "REG_SZ"}, {"data", data}};
+}
+
+} // namespace
+
+// A client that dies while connected, and the start of the client program after it: the core
+// must not outlive the client, and the start must put right what the crash left behind.
+class CrashRecoveryTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void clientKilledWhileConnectedLeavesNoCore();
+    void startEndsTheCoreOfAnEarlierRun_data();
+    void startEndsTheCoreOfAnEarlierRun();
+
+private:
+    void giveUserProxy();
+    // Starts the client program and returns what it printed up to its start line.
+    QString startClient(QProcess &client);
+    QString settingsPath() const { return m_data.filePath(QStringLiteral("norvane/norvane_settings.ini")); }
+    QString configPath() const { return m_tmp.filePath(QStringLiteral("norvane_config.json")); }
+
+    QTemporaryDir m_data;
+    QTemporaryDir m_tmp;
+    std::unique_ptr<StandInMachine> m_machine;
+    QList<qint64> m_probeCores;
+};
+
+void CrashRecoveryTest::initTestCase()
+{
+    TestEnvironment::isolate();
+    QVERIFY(m_data.isValid());
+    QVERIFY(m_tmp.isValid());
+    qputenv("TMPDIR", m_tmp.path().toLocal8Bit());
+    QCOMPARE(V2RayCore::configFilePath(), configPath());
+    QVERIFY2(QFileInfo(proxyCorePath()).isExecutable(), qPrintable(proxyCorePath()));
+    QVERIFY2(QFileInfo(QStringLiteral("/usr/bin/v2ray")).isExecutable(), "install the v2ray package");
+}
+
+void CrashRecoveryTest::init()
+{
+    QVERIFY2(LocalPort::isFree(kMixedPort) && LocalPort::isFree(kDnsPort),
+             "ports 10315 and 16450 of 127.0.0.1 are taken by another program");
+    QFile::remove(settingsPath());
+    QFile::remove(configPath());
+    m_machine = std::make_unique<StandInMachine>();
+}
+
+void CrashRecoveryTest::cleanup()
+{
+    // A core that outlived its probe after all must not keep the ports from the next suite.
+    // Process ids come round again soon here: only a process still running this core is ended.
+    const QList<qint64> running = proxyCoreProcessIds();
+    for (const qint64 pid : std::as_const(m_probeCores)) {
+        if (running.contains(pid))
+            ::kill(pid_t(pid), SIGKILL);
+    }
+    m_probeCores.clear();
+    m_machine.reset();
+}
+
+void CrashRecoveryTest::giveUserProxy()
+{
+    QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1", "/f"}).exitCode, 0);
+    QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyServer", "/t", "REG_SZ", "/d", kUserServer, "/f"}).exitCode,
+             0);
+    QCOMPARE(m_machine->run("setx", {"http_proxy", kUserVariable}).exitCode, 0);
+}
+
+QString CrashRecoveryTest::startClient(QProcess &client)
+{
+    ClientProgram::start(client, QStringLiteral("norvane"), m_data.path(), m_tmp.path());
+    return ClientProgram::waitForLine(client, kStarted);
+}
+
+void CrashRecoveryTest::clientKilledWhileConnectedLeavesNoCore()
+{
+    giveUserProxy();
+    QProcess probe;
+    ClientProgram::start(probe, QStringLiteral("norvane_connected_client_probe"), m_data.path(), m_tmp.path(),
+                         {VmessTestServer::clientLink(LocalPort::pickFree(), QStringLiteral("tcp"))});
+    const QString connected = ClientProgram::waitForLine(probe, QStringLiteral("probe connected"));
+    QVERIFY2(connected.contains(QStringLiteral("probe connected")), qPrintable(connected));
+    const QList<qint64> cores = proxyCoreProcessIds(probe.processId());
+    m_probeCores = cores;
+    QCOMPARE(cores.size(), 1);
+    QVERIFY(LocalPort::waitUntilServed(kMixedPort, 5000));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(kLocalServer));
+
+    QCOMPARE(::kill(pid_t(probe.processId()), SIGKILL), 0);
+    QVERIFY(probe.waitForFinished(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(!isProcessAlive(cores.first()), 5000);
+    QTRY_VERIFY(LocalPort::isFree(kMixedPort) && LocalPort::isFree(kDnsPort));
+
+    // What the crash left: the core's record, its configuration file and the system proxy at
+    // the dead port.
+    QCOMPARE(QSettings(settingsPath(), QSettings::IniFormat).value(QStringLiteral("proxy_core_pid")).toLongLong(),
+             cores.first());
+    QVERIFY(QFile::exists(configPath()));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(1));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(kLocalServer));
+    QCOMPARE(m_machine->state().value("environment").toObject(),
+             (QJsonObject{{"http_proxy", kLocalUrl}, {"https_proxy", kLocalUrl}}));
+
+    QProcess client;
+    const QString output = startClient(client);
+    QVERIFY2(output.contains(kStarted), qPrintable(output));
+    QVERIFY(!QFile::exists(configPath()));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(1));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(kUserServer));
+    QCOMPARE(m_machine->state().value("winhttp").toObject(), (QJsonObject{{"proxy_server", kUserServer}}));
+    QCOMPARE(m_machine->state().value("environment").toObject(),
+             (QJsonObject{{"http_proxy", kUserVariable}, {"https_proxy", ""}}));
+    client.terminate();
+    QVERIFY(client.waitForFinished(10000));
+    QCOMPARE(QSettings(settingsPath(), QSettings::IniFormat).value(QStringLiteral("proxy_core_pid")), QVariant());
+}
+
+void CrashRecoveryTest::startEndsTheCoreOfAnEarlierRun_data()
+{
+    QTest::addColumn<bool>("isCore");
+    QTest::newRow("the core") << true;
+    QTest::newRow("another program under the recorded id") << false;
+}
+
+// A core that outlived its client (a build that did not tie it to the client, say) still
+// serves the local port. The settings file names its process id.
+void CrashRecoveryTest::startEndsTheCoreOfAnEarlierRun()
+{
+    QFETCH(bool, isCore);
+
+    QProcess leftover;
+    if (isCore) {
+        QFile config(configPath());
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        const auto server = Norvane::Api::Vpn::VmessParser::parse(
+            VmessTestServer::clientLink(LocalPort::pickFree(), QStringLiteral("tcp")));
+        config.write(V2RayCore::generateConfig(server).toUtf8());
+        config.close();
+        leftover.start(proxyCorePath(), {"run", "-c", configPath(), "--disable-color"});
+        QVERIFY(LocalPort::waitUntilServed(kMixedPort, 5000));
+    } else {
+        leftover.start(QStringLiteral("/bin/sleep"), {"60"});
+        QVERIFY(leftover.waitForStarted());
+    }
+    const qint64 leftoverPid = leftover.processId();
+    {
+        QSettings settings(settingsPath(), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("proxy_core_pid"), QString::number(leftoverPid));
+    }
+
+    QProcess client;
+    const QString output = startClient(client);
+    QVERIFY2(output.contains(kStarted), qPrintable(output));
+    if (isCore) {
+        QTRY_COMPARE_WITH_TIMEOUT(leftover.state(), QProcess::NotRunning, 5000);
+        QVERIFY(LocalPort::isFree(kMixedPort) && LocalPort::isFree(kDnsPort));
+        QVERIFY2(output.contains(QStringLiteral("[V2RayCore] 已结束遗留的XRay进程, PID: %1").arg(leftoverPid)),
+                 qPrintable(output));
+        QVERIFY(!QFile::exists(configPath()));
+    } else {
+        // Only the core is ended; a process that took its id over is none of the client's.
+        QCOMPARE(leftover.state(), QProcess::Running);
+        QVERIFY(!output.contains(QStringLiteral("遗留的XRay进程")));
+    }
+    client.terminate();
+    QVERIFY(client.waitForFinished(10000));
+    QCOMPARE(QSettings(settingsPath(), QSettings::IniFormat).value(QStringLiteral("proxy_core_pid")), QVariant());
+
+    leftover.kill();
+    leftover.waitForFinished();
+}
+
+QTEST_GUILESS_MAIN(CrashRecoveryTest)
+#include "tst_crashrecovery.moc"
