@@ -57,9 +57,14 @@ private slots:
     void clientKilledWhileConnectedLeavesNoCore();
     void startEndsTheCoreOfAnEarlierRun_data();
     void startEndsTheCoreOfAnEarlierRun();
+    void startSwitchesOffAProxyLeftWithoutRecord_data();
+    void startSwitchesOffAProxyLeftWithoutRecord();
 
 private:
     void giveUserProxy();
+    // A core of an earlier run serving the local port, recorded in the settings file.
+    qint64 startRecordedCore(QProcess &core);
+    void recordCore(qint64 pid);
     // Starts the client program and returns what it printed up to its start line.
     QString startClient(QProcess &client);
     QString settingsPath() const { return m_data.filePath(QStringLiteral("norvane/norvane_settings.ini")); }
@@ -110,6 +115,28 @@ void CrashRecoveryTest::giveUserProxy()
     QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyServer", "/t", "REG_SZ", "/d", kUserServer, "/f"}).exitCode,
              0);
     QCOMPARE(m_machine->run("setx", {"http_proxy", kUserVariable}).exitCode, 0);
+}
+
+qint64 CrashRecoveryTest::startRecordedCore(QProcess &core)
+{
+    QFile config(configPath());
+    if (!config.open(QIODevice::WriteOnly))
+        return 0;
+    const auto server =
+        Norvane::Api::Vpn::VmessParser::parse(VmessTestServer::clientLink(LocalPort::pickFree(), QStringLiteral("tcp")));
+    config.write(V2RayCore::generateConfig(server).toUtf8());
+    config.close();
+    core.start(proxyCorePath(), {"run", "-c", configPath(), "--disable-color"});
+    if (!LocalPort::waitUntilServed(kMixedPort, 5000))
+        return 0;
+    recordCore(core.processId());
+    return core.processId();
+}
+
+void CrashRecoveryTest::recordCore(qint64 pid)
+{
+    QSettings settings(settingsPath(), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("proxy_core_pid"), QString::number(pid));
 }
 
 QString CrashRecoveryTest::startClient(QProcess &client)
@@ -175,23 +202,15 @@ void CrashRecoveryTest::startEndsTheCoreOfAnEarlierRun()
     QFETCH(bool, isCore);
 
     QProcess leftover;
+    qint64 leftoverPid = 0;
     if (isCore) {
-        QFile config(configPath());
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        const auto server = Norvane::Api::Vpn::VmessParser::parse(
-            VmessTestServer::clientLink(LocalPort::pickFree(), QStringLiteral("tcp")));
-        config.write(V2RayCore::generateConfig(server).toUtf8());
-        config.close();
-        leftover.start(proxyCorePath(), {"run", "-c", configPath(), "--disable-color"});
-        QVERIFY(LocalPort::waitUntilServed(kMixedPort, 5000));
+        leftoverPid = startRecordedCore(leftover);
+        QVERIFY(leftoverPid > 0);
     } else {
         leftover.start(QStringLiteral("/bin/sleep"), {"60"});
         QVERIFY(leftover.waitForStarted());
-    }
-    const qint64 leftoverPid = leftover.processId();
-    {
-        QSettings settings(settingsPath(), QSettings::IniFormat);
-        settings.setValue(QStringLiteral("proxy_core_pid"), QString::number(leftoverPid));
+        leftoverPid = leftover.processId();
+        recordCore(leftoverPid);
     }
 
     QProcess client;
@@ -214,6 +233,50 @@ void CrashRecoveryTest::startEndsTheCoreOfAnEarlierRun()
 
     leftover.kill();
     leftover.waitForFinished();
+}
+
+void CrashRecoveryTest::startSwitchesOffAProxyLeftWithoutRecord_data()
+{
+    QTest::addColumn<bool>("coreRuns");
+    QTest::newRow("no core runs") << false;
+    QTest::newRow("a core of the client still runs") << true;
+}
+
+// The settings file lost the client's record (truncated, replaced) while the proxy still
+// points at the client's port.
+void CrashRecoveryTest::startSwitchesOffAProxyLeftWithoutRecord()
+{
+    QFETCH(bool, coreRuns);
+
+    giveUserProxy();
+    QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyServer", "/t", "REG_SZ", "/d", kLocalServer, "/f"})
+                 .exitCode, 0);
+    QCOMPARE(m_machine->run("setx", {"http_proxy", kLocalUrl}).exitCode, 0);
+    QVERIFY(QDir().mkpath(QFileInfo(settingsPath()).path()));
+    QFile settings(settingsPath());
+    QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    settings.close();
+    QProcess core;
+    if (coreRuns) {
+        QVERIFY(startRecordedCore(core) > 0);
+        // It cannot be ended: it goes on serving the proxy.
+        qputenv("NORVANE_PLATFORM_FAIL", "taskkill");
+    }
+
+    QProcess client;
+    const QString output = startClient(client);
+    qunsetenv("NORVANE_PLATFORM_FAIL");
+    QVERIFY2(output.contains(kStarted), qPrintable(output));
+    const QString warning = QStringLiteral("[SystemProxyManager] 系统代理仍指向本客户端, 但没有用户原有设置的记录, 关闭系统代理");
+    QCOMPARE(output.contains(warning), !coreRuns);
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(coreRuns ? 1 : 0));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(kLocalServer));
+    QCOMPARE(m_machine->state().value("environment").toObject().value("http_proxy").toString(),
+             coreRuns ? kLocalUrl : QString());
+    client.terminate();
+    QVERIFY(client.waitForFinished(10000));
+    core.kill();
+    core.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(CrashRecoveryTest)

@@ -114,6 +114,8 @@ private slots:
     void clearingRestoresTheUsersOwnVariables();
     void aSecondSettingKeepsTheFirstRecord();
     void startUpRestoresAProxyLeftByACrash();
+    void proxyLeftWithoutRecordIsSwitchedOff_data();
+    void proxyLeftWithoutRecordIsSwitchedOff();
     void hangingCommandIsKilledAtTheTimeout();
     void missingCommandsCountAsFailures();
 
@@ -499,6 +501,44 @@ void SystemProxyTest::startUpRestoresAProxyLeftByACrash()
     const int count = m_machine->commandLines().size();
     QCOMPARE(runProbe({"restore"}), 0);
     QCOMPARE(m_machine->commandLines().size(), count);
+}
+
+void SystemProxyTest::proxyLeftWithoutRecordIsSwitchedOff_data()
+{
+    QTest::addColumn<int>("enable");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<bool>("switchedOff");
+
+    QTest::newRow("on at the client's address") << 1 << kServer << true;
+    QTest::newRow("off at the client's address") << 0 << kServer << false;
+    QTest::newRow("the user's own proxy") << 1 << "http=corp.example:8080" << false;
+    QTest::newRow("another local port") << 1 << "socks=127.0.0.1:1080" << false;
+    QTest::newRow("no values") << -1 << QString() << false;
+}
+
+// The settings file lost what the client kept (truncated, replaced) while the proxy still
+// points at the client: what the user had is unknown, so the proxy is switched off.
+void SystemProxyTest::proxyLeftWithoutRecordIsSwitchedOff()
+{
+    QFETCH(int, enable);
+    QFETCH(QString, server);
+    QFETCH(bool, switchedOff);
+
+    giveUserProxy(enable, server);
+    giveUserVariables(kUrl, kUrl);
+    LogCapture log;
+    QVERIFY(SystemProxyManager::switchOffOrphanedProxy(kUrl));
+
+    const QStringList reads{queryLine("ProxyEnable"), queryLine("ProxyServer")};
+    QCOMPARE(m_machine->commandLines(), switchedOff ? reads + clearSequence() : reads);
+    QCOMPARE(log.contains("[SystemProxyManager] 系统代理仍指向本客户端, 但没有用户原有设置的记录, 关闭系统代理"),
+             switchedOff);
+    if (switchedOff) {
+        QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(0));
+        QCOMPARE(m_machine->state().value("environment").toObject(),
+                 (QJsonObject{{"http_proxy", ""}, {"https_proxy", ""}}));
+    }
+    QVERIFY(!SystemProxyBackup::isActive());
 }
 
 void SystemProxyTest::hangingCommandIsKilledAtTheTimeout()

@@ -22,7 +22,6 @@ using Vpn::SystemProxyManager;
 
 namespace {
 
-const QString kLocalProxyUrl = QStringLiteral("socks://127.0.0.1:10315");
 const QString kActive = QStringLiteral("active");
 constexpr double kTrialEndedBelowHours = -0.01;
 constexpr double kTrialEndingWithinHours = 0.1;
@@ -344,7 +343,7 @@ void VpnConnectionService::startLocalProxy()
 {
     if (m_connectionMode == SystemProxyMode) {
         qDebug() << "[VpnConnectionService] 使用系统代理模式";
-        if (SystemProxyManager::setSystemProxy(kLocalProxyUrl))
+        if (SystemProxyManager::setSystemProxy(Vpn::V2RayCore::localProxyUrl()))
             qDebug() << "[VpnConnectionService] 系统代理已设置";
         else
             qWarning() << "[VpnConnectionService] 设置系统代理失败";
@@ -353,7 +352,7 @@ void VpnConnectionService::startLocalProxy()
 
     qDebug() << "[VpnConnectionService] 使用VPN模式";
     QThread::sleep(kTunnelStartPauseSeconds);
-    if (!tunnel()->start(kLocalProxyUrl)) {
+    if (!tunnel()->start(Vpn::V2RayCore::localProxyUrl())) {
         qWarning() << "[VpnConnectionService] 启动VPN隧道失败";
         failConnection(NetworkFailure);
         return;

@@ -1,5 +1,6 @@
 #include "api/vpn/CrashRecovery.h"
 
+#include "api/vpn/SystemProxyBackup.h"
 #include "api/vpn/SystemProxyManager.h"
 #include "api/vpn/V2RayCore.h"
 
@@ -7,9 +8,13 @@ namespace Norvane::Api::Vpn {
 
 void CrashRecovery::run()
 {
-    V2RayCore::endLeftoverCore();
+    const bool noCoreLeft = V2RayCore::endLeftoverCore();
     V2RayCore::removeLeftoverConfigFile();
-    SystemProxyManager::restoreAfterCrash();
+    if (SystemProxyBackup::isActive())
+        SystemProxyManager::restoreAfterCrash();
+    else if (noCoreLeft)
+        // The settings file may have lost the record while the proxy still points at the client.
+        SystemProxyManager::switchOffOrphanedProxy(V2RayCore::localProxyUrl());
 }
 
 } // namespace Norvane::Api::Vpn

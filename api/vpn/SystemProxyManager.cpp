@@ -127,21 +127,29 @@ bool SystemProxyManager::restoreProxyServer()
     return !user || setRegistryValue(kInternetSettingsKey, kProxyServer, user->data, user->type);
 }
 
-bool SystemProxyManager::setSystemProxy(const QString &proxyUrl)
+std::optional<QString> SystemProxyManager::serverString(const QString &proxyUrl)
 {
-    qDebug() << "[SystemProxyManager] 设置系统代理:" << proxyUrl;
-
     const QUrl url(proxyUrl, QUrl::TolerantMode);
     QString scheme = url.scheme().toLower();
     const QString host = url.host(QUrl::FullyDecoded);
     const int port = url.port(-1);
     if (!url.isValid() || scheme.isEmpty() || host.isEmpty() || port <= 0) {
         qWarning() << "[SystemProxyManager] 无效的代理URL:" << proxyUrl;
-        return false;
+        return std::nullopt;
     }
     if (scheme == QStringLiteral("socks5"))
         scheme = QStringLiteral("socks");
-    const QString server = QStringLiteral("%1=%2:%3").arg(scheme, host).arg(port);
+    return QStringLiteral("%1=%2:%3").arg(scheme, host).arg(port);
+}
+
+bool SystemProxyManager::setSystemProxy(const QString &proxyUrl)
+{
+    qDebug() << "[SystemProxyManager] 设置系统代理:" << proxyUrl;
+
+    const std::optional<QString> parsed = serverString(proxyUrl);
+    if (!parsed)
+        return false;
+    const QString server = *parsed;
     qDebug() << "[SystemProxyManager] 代理服务器字符串:" << server;
 
     // Kept from the first change on until a clearing has put everything back.
@@ -257,6 +265,18 @@ bool SystemProxyManager::restoreAfterCrash()
     if (!SystemProxyBackup::isActive())
         return true;
     qWarning() << "[SystemProxyManager] 系统代理仍指向本客户端(上次未正常退出), 开始恢复";
+    return clearSystemProxy();
+}
+
+// What the user had is unknown then, so clearing switches everything off.
+bool SystemProxyManager::switchOffOrphanedProxy(const QString &proxyUrl)
+{
+    const std::optional<QString> server = serverString(proxyUrl);
+    const std::optional<RegistryValue> enable = queryRegistryValue(kInternetSettingsKey, kProxyEnable);
+    const std::optional<RegistryValue> current = queryRegistryValue(kInternetSettingsKey, kProxyServer);
+    if (!server || !enable || enable->data != QStringLiteral("1") || !current || current->data != *server)
+        return true;
+    qWarning() << "[SystemProxyManager] 系统代理仍指向本客户端, 但没有用户原有设置的记录, 关闭系统代理";
     return clearSystemProxy();
 }
 

@@ -24,6 +24,10 @@ public:
     static bool clearSystemProxy();
     // For start-up: clears a system proxy left pointing at the client; true when there was none.
     static bool restoreAfterCrash();
+    // For start-up when the settings file keeps no record of the user's values (it lost it) and
+    // no core serves the client's proxy: switches the proxy off when the Internet Settings still
+    // read it enabled at proxyUrl's server string. True when there was nothing to do.
+    static bool switchOffOrphanedProxy(const QString &proxyUrl);
 
     static int commandTimeout();
     static void setCommandTimeout(int milliseconds);
@@ -35,6 +39,8 @@ private:
     static bool setRegistryValue(const QString &key, const QString &name, const QString &value,
                                  const QString &type);
     static bool runCommand(const QString &program, const QStringList &arguments);
+    // The "scheme=host:port" form of a proxy URL that ProxyServer and WinHTTP take.
+    static std::optional<QString> serverString(const QString &proxyUrl);
 
     static std::optional<RegistryValue> queryRegistryValue(const QString &key, const QString &name);
     static void recordUserValues();

@@ -175,6 +175,11 @@ QString V2RayCore::configFilePath()
     return QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QStringLiteral("/norvane_config.json");
 }
 
+QString V2RayCore::localProxyUrl()
+{
+    return QStringLiteral("socks://127.0.0.1:%1").arg(CoreConfigDocument::kMixedPort);
+}
+
 bool V2RayCore::endLeftoverCore()
 {
     const qint64 processId = ProxyCoreRecord::processId();

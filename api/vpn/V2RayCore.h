@@ -35,6 +35,8 @@ public:
     static QString generateConfig(const VmessConfig &config);
     // The one file every start writes: the temporary folder + "/norvane_config.json".
     static QString configFilePath();
+    // The local proxy the core serves, "socks://127.0.0.1:10315".
+    static QString localProxyUrl();
 
     // For start-up after a crash: ends the recorded core of an earlier run when it is still
     // listed as the core; true when none is left running.
