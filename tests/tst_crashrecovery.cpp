@@ -31,16 +31,6 @@ const QString kUserServer = QStringLiteral("http=corp.example:8080");
 const QString kUserVariable = QStringLiteral("http://corp.example:8080");
 const QString kStarted = QStringLiteral("应用程序启动成功！");
 
-QJsonObject dword(int data)
-{
-    return {{"type", "REG_DWORD"}, {"data", data}};
-}
-
-QJsonObject text(const QString &data)
-{
-    return {{"type", "REG_SZ"}, {"data", data}};
-}
-
 } // namespace
 
 // A client that dies while connected, and the start of the client program after it: the core
@@ -157,7 +147,7 @@ void CrashRecoveryTest::clientKilledWhileConnectedLeavesNoCore()
     m_probeCores = cores;
     QCOMPARE(cores.size(), 1);
     QVERIFY(LocalPort::waitUntilServed(kMixedPort, 5000));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(kLocalServer));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kLocalServer));
 
     QCOMPARE(::kill(pid_t(probe.processId()), SIGKILL), 0);
     QVERIFY(probe.waitForFinished(5000));
@@ -169,8 +159,8 @@ void CrashRecoveryTest::clientKilledWhileConnectedLeavesNoCore()
     QCOMPARE(QSettings(settingsPath(), QSettings::IniFormat).value(QStringLiteral("proxy_core_pid")).toLongLong(),
              cores.first());
     QVERIFY(QFile::exists(configPath()));
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(1));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(kLocalServer));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(1));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kLocalServer));
     QCOMPARE(m_machine->state().value("environment").toObject(),
              (QJsonObject{{"http_proxy", kLocalUrl}, {"https_proxy", kLocalUrl}}));
 
@@ -178,8 +168,8 @@ void CrashRecoveryTest::clientKilledWhileConnectedLeavesNoCore()
     const QString output = startClient(client);
     QVERIFY2(output.contains(kStarted), qPrintable(output));
     QVERIFY(!QFile::exists(configPath()));
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(1));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(kUserServer));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(1));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kUserServer));
     QCOMPARE(m_machine->state().value("winhttp").toObject(), (QJsonObject{{"proxy_server", kUserServer}}));
     QCOMPARE(m_machine->state().value("environment").toObject(),
              (QJsonObject{{"http_proxy", kUserVariable}, {"https_proxy", ""}}));
@@ -269,8 +259,8 @@ void CrashRecoveryTest::startSwitchesOffAProxyLeftWithoutRecord()
     QVERIFY2(output.contains(kStarted), qPrintable(output));
     const QString warning = QStringLiteral("[SystemProxyManager] 系统代理仍指向本客户端, 但没有用户原有设置的记录, 关闭系统代理");
     QCOMPARE(output.contains(warning), !coreRuns);
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(coreRuns ? 1 : 0));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(kLocalServer));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(coreRuns ? 1 : 0));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kLocalServer));
     QCOMPARE(m_machine->state().value("environment").toObject().value("http_proxy").toString(),
              coreRuns ? kLocalUrl : QString());
     client.terminate();

@@ -52,16 +52,6 @@ const QString kUserServer = QStringLiteral("http=corp.example:8080");
 const QString kUserVariable = QStringLiteral("http://corp.example:8080");
 const QStringList kDisconnectSequence{"state:3", "state:0", "disconnected"};
 
-QJsonObject dword(int data)
-{
-    return {{"type", "REG_DWORD"}, {"data", data}};
-}
-
-QJsonObject text(const QString &data)
-{
-    return {{"type", "REG_SZ"}, {"data", data}};
-}
-
 QStringList statusesOf(const QList<HeartbeatRecord> &records)
 {
     QStringList statuses;
@@ -189,8 +179,8 @@ void EngineEndToEndTest::giveUserProxy()
 
 void EngineEndToEndTest::verifyNothingIsLeft()
 {
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(1));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(kUserServer));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(1));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kUserServer));
     QCOMPARE(m_machine->state().value("environment").toObject(),
              (QJsonObject{{"http_proxy", kUserVariable}, {"https_proxy", ""}}));
     QVERIFY(!QFile::exists(configPath()));
@@ -225,8 +215,8 @@ void EngineEndToEndTest::connectsTunnelsAndUndoesEverything()
     QVERIFY(service()->connect(1, link));
     QVERIFY(QTest::qWaitFor([this]() { return m_events.contains("success"); }, 10000));
     QCOMPARE(m_events, (QStringList{"state:1", "state:2", "success"}));
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(1));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text("socks=127.0.0.1:10315"));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(1));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text("socks=127.0.0.1:10315"));
     QVERIFY(QFile::exists(configPath()));
     QCOMPARE(proxyCoreProcessIds().size(), 1);
 

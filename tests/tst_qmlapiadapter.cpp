@@ -76,6 +76,16 @@ TypeMap typed(std::initializer_list<std::pair<const char *, int>> entries)
     return types;
 }
 
+// The link of the first server in the built-in seed.
+QString firstSeedLink()
+{
+    QFile seedFile(ApiRoutes::builtInSeedPath());
+    if (!seedFile.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(seedFile.readAll())
+        .object().value("servers").toArray().first().toObject().value("vmess_link").toString();
+}
+
 QString lastOf(const QSignalSpy &spy, int argument = 0)
 {
     return spy.isEmpty() ? QString() : spy.last().at(argument).toString();
@@ -458,10 +468,8 @@ void QmlApiAdapterTest::keptForceOrderIsShownAndSignsOutOnce()
     QSignalSpy disconnected(&adapter, &QmlApiAdapter::vpnDisconnected);
     m_routes->setDeviceStatus({QStringLiteral("active"), true, message});
 
-    QFile seedFile(ApiRoutes::builtInSeedPath());
-    QVERIFY(seedFile.open(QIODevice::ReadOnly));
-    const QString link = QJsonDocument::fromJson(seedFile.readAll())
-                             .object().value("servers").toArray().first().toObject().value("vmess_link").toString();
+    const QString link = firstSeedLink();
+    QVERIFY(!link.isEmpty());
     QVERIFY(adapter.connectVpn(1, link, false));
     QVERIFY(forced.wait(5000));
     QCOMPARE(lastOf(forced), message);
@@ -872,10 +880,8 @@ void QmlApiAdapterTest::connectionRelays()
     QSignalSpy disconnected(&adapter, &QmlApiAdapter::vpnDisconnected);
     QSignalSpy failed(&adapter, &QmlApiAdapter::vpnConnectionFailed);
 
-    QFile seedFile(ApiRoutes::builtInSeedPath());
-    QVERIFY(seedFile.open(QIODevice::ReadOnly));
-    const QString link = QJsonDocument::fromJson(seedFile.readAll())
-                             .object().value("servers").toArray().first().toObject().value("vmess_link").toString();
+    const QString link = firstSeedLink();
+    QVERIFY(!link.isEmpty());
     QVERIFY(adapter.connectVpn(1, link, false));
     QVERIFY(connected.wait(5000));
     QTRY_VERIFY(duration.size() >= 1 && traffic.size() >= 2);
@@ -899,10 +905,8 @@ void QmlApiAdapterTest::quittingDisconnects()
     QVERIFY(signIn(adapter));
     QSignalSpy connected(&adapter, &QmlApiAdapter::vpnConnected);
     QSignalSpy disconnected(&adapter, &QmlApiAdapter::vpnDisconnected);
-    QFile seedFile(ApiRoutes::builtInSeedPath());
-    QVERIFY(seedFile.open(QIODevice::ReadOnly));
-    const QString link = QJsonDocument::fromJson(seedFile.readAll())
-                             .object().value("servers").toArray().first().toObject().value("vmess_link").toString();
+    const QString link = firstSeedLink();
+    QVERIFY(!link.isEmpty());
     QVERIFY(adapter.connectVpn(1, link, false));
     QVERIFY(connected.wait(5000));
 

@@ -75,16 +75,6 @@ QStringList clearSequence(const QString &enable = "0", const QString &server = Q
     return lines;
 }
 
-QJsonObject dword(int data)
-{
-    return {{"type", "REG_DWORD"}, {"data", data}};
-}
-
-QJsonObject text(const QString &data)
-{
-    return {{"type", "REG_SZ"}, {"data", data}};
-}
-
 } // namespace
 
 class SystemProxyTest : public QObject
@@ -193,8 +183,8 @@ void SystemProxyTest::settingAndClearingRunTheExactCommands()
     QCOMPARE(m_machine->commandLines(), setSequence());
     QVERIFY(log.contains("[SystemProxyManager] 系统代理设置完成"));
 
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(1));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(kServer));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(1));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kServer));
     QCOMPARE(m_machine->state().value("winhttp").toObject(), (QJsonObject{{"proxy_server", kServer}}));
     QCOMPARE(m_machine->state().value("environment").toObject(),
              (QJsonObject{{"http_proxy", kUrl}, {"https_proxy", kUrl}}));
@@ -205,8 +195,8 @@ void SystemProxyTest::settingAndClearingRunTheExactCommands()
     QCOMPARE(m_machine->commandLines().mid(setSequence().size()), clearSequence());
     QVERIFY(log.contains("[SystemProxyManager] 系统代理已清除"));
 
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(0));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(kServer));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(0));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kServer));
     QCOMPARE(m_machine->state().value("winhttp").toObject(), QJsonObject());
     QCOMPARE(m_machine->state().value("environment").toObject(),
              (QJsonObject{{"http_proxy", ""}, {"https_proxy", ""}}));
@@ -251,7 +241,7 @@ void SystemProxyTest::schemeNamesTheServerString()
     QFETCH(QString, server);
 
     QVERIFY(SystemProxyManager::setSystemProxy(url));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(server));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(server));
     QVERIFY(m_machine->commandLines().contains("netsh winhttp set proxy proxy-server=\"" + server
                                                + "\" bypass-list=\"<local>\""));
     // The variables take the URL as it came.
@@ -302,7 +292,8 @@ void SystemProxyTest::settingFailsAtEachStep()
     LogCapture log;
     QCOMPARE(SystemProxyManager::setSystemProxy(kUrl), result);
     QCOMPARE(m_machine->commandLines(), commands);
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), proxyEnable < 0 ? QJsonObject() : dword(proxyEnable));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"),
+             proxyEnable < 0 ? QJsonObject() : StandInMachine::dword(proxyEnable));
     QVERIFY(log.contains(warning));
     if (!rule.startsWith("reg query"))
         QVERIFY(log.contains("[SystemProxyManager] 错误输出: \"ERROR: refused here\\n\""));
@@ -340,14 +331,14 @@ void SystemProxyTest::failedServerWriteRollsProxyEnableBack()
     QVERIFY(!SystemProxyManager::setSystemProxy(kUrl));
     QVERIFY(log.contains(logLine));
     QCOMPARE(m_machine->commandLines().last(), enableLine(userEnable < 0 ? "0" : QString::number(userEnable)));
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(afterFailure));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text("http=corp:8080"));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(afterFailure));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text("http=corp:8080"));
 
     // The disconnect that follows puts the user's values back.
     qunsetenv("NORVANE_PLATFORM_FAIL");
     QVERIFY(SystemProxyManager::clearSystemProxy());
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(userEnable < 0 ? 0 : userEnable));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text("http=corp:8080"));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(userEnable < 0 ? 0 : userEnable));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text("http=corp:8080"));
 }
 
 void SystemProxyTest::clearingRunsEveryStepDespiteAFailure_data()
@@ -385,8 +376,8 @@ void SystemProxyTest::clearingRunsEveryStepDespiteAFailure()
     qunsetenv("NORVANE_PLATFORM_FAIL");
     QVERIFY(SystemProxyManager::clearSystemProxy());
     QVERIFY(!SystemProxyBackup::isActive());
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(0));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text("corp:3128"));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(0));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text("corp:3128"));
 }
 
 void SystemProxyTest::clearingRestoresTheUsersOwnValues_data()
@@ -409,15 +400,15 @@ void SystemProxyTest::clearingRestoresTheUsersOwnValues()
 
     giveUserProxy(enable, server);
     QVERIFY(SystemProxyManager::setSystemProxy(kUrl));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(kServer));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kServer));
 
     LogCapture log;
     QVERIFY(SystemProxyManager::clearSystemProxy());
     QVERIFY(log.contains("[SystemProxyManager] 恢复用户原有代理设置"));
     QCOMPARE(m_machine->commandLines().mid(setSequence().size()), clearSequence(QString::number(enable), server));
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(enable));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(enable));
     // A ProxyServer the user never had is left alone; with ProxyEnable as the user had it, it is unused.
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(server.isNull() ? kServer : server));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(server.isNull() ? kServer : server));
     QCOMPARE(m_machine->state().value("winhttp").toObject(), winHttp);
 
     // The record is gone with the clearing: the next connection reads the values afresh.
@@ -471,8 +462,8 @@ void SystemProxyTest::aSecondSettingKeepsTheFirstRecord()
     QCOMPARE(m_machine->commandLines().filter("reg query ").size(), kFirstChange);
 
     QVERIFY(SystemProxyManager::clearSystemProxy());
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(0));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text("corp:3128"));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(0));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text("corp:3128"));
 }
 
 void SystemProxyTest::startUpRestoresAProxyLeftByACrash()
@@ -485,15 +476,15 @@ void SystemProxyTest::startUpRestoresAProxyLeftByACrash()
     giveUserVariables("http://corp:8080", "http://corp:8443");
     QCOMPARE(runProbe({"set", kUrl}), -2);
     QCOMPARE(m_machine->commandLines(), setSequence());
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(kServer));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kServer));
     QCOMPARE(m_machine->state().value("environment").toObject(),
              (QJsonObject{{"http_proxy", kUrl}, {"https_proxy", kUrl}}));
 
     QCOMPARE(runProbe({"restore"}), 0);
     QCOMPARE(m_machine->commandLines().mid(setSequence().size()),
              clearSequence("1", "http=corp:8080", "http://corp:8080", "http://corp:8443"));
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(1));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text("http=corp:8080"));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(1));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text("http=corp:8080"));
     QCOMPARE(m_machine->state().value("environment").toObject(),
              (QJsonObject{{"http_proxy", "http://corp:8080"}, {"https_proxy", "http://corp:8443"}}));
 
@@ -534,7 +525,7 @@ void SystemProxyTest::proxyLeftWithoutRecordIsSwitchedOff()
     QCOMPARE(log.contains("[SystemProxyManager] 系统代理仍指向本客户端, 但没有用户原有设置的记录, 关闭系统代理"),
              switchedOff);
     if (switchedOff) {
-        QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(0));
+        QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(0));
         QCOMPARE(m_machine->state().value("environment").toObject(),
                  (QJsonObject{{"http_proxy", ""}, {"https_proxy", ""}}));
     }
@@ -562,7 +553,7 @@ void SystemProxyTest::hangingCommandIsKilledAtTheTimeout()
 
     // The hanging write changed nothing, and ProxyEnable was rolled back after it.
     QCOMPARE(m_machine->internetSetting("ProxyServer"), QJsonObject());
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(0));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(0));
 }
 
 void SystemProxyTest::missingCommandsCountAsFailures()

@@ -106,16 +106,6 @@ Models::User freeUser(double hours)
     return user(QStringLiteral("active"), false, QDateTime(), true, hours);
 }
 
-QJsonObject dword(int data)
-{
-    return {{"type", "REG_DWORD"}, {"data", data}};
-}
-
-QJsonObject text(const QString &data)
-{
-    return {{"type", "REG_SZ"}, {"data", data}};
-}
-
 // What the service emitted, one text per signal; the figures' signals are counted apart.
 struct ServiceEvents
 {
@@ -500,8 +490,8 @@ void VpnConnectionServiceTest::acceptedConnectRunsEverythingAndDisconnectUndoesI
     QCOMPARE(coreRuns().last().section(QLatin1Char('|'), 1),
              QStringLiteral("run|-c|%1|--disable-color").arg(configPath()));
     QVERIFY(QFile::exists(configPath()));
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(1));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text(kLocalServer));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(1));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kLocalServer));
     QVERIFY(beats().isEmpty());
 
     QVERIFY(m_events->waitFor("success"));
@@ -524,8 +514,8 @@ void VpnConnectionServiceTest::acceptedConnectRunsEverythingAndDisconnectUndoesI
     QVERIFY(!QFile::exists(configPath()));
     QVERIFY(!HeartbeatService::instance()->isAutoHeartbeatRunning());
     QTRY_COMPARE(beatStatuses(), (QStringList{"connected", "disconnected"}));
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(1));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text("http=corp.example:8080"));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(1));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text("http=corp.example:8080"));
     QCOMPARE(m_machine->state().value("environment").toObject(),
              (QJsonObject{{"http_proxy", ""}, {"https_proxy", ""}}));
     QCOMPARE(service()->serverId(), 0);
@@ -669,7 +659,7 @@ void VpnConnectionServiceTest::disconnectWhileConnectingNeverConnects()
     service()->disconnect();
     QCOMPARE(m_events->events, QStringList{"state:1"} + kDisconnectSequence);
     QVERIFY(!coreAlive(pid));
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(0));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(0));
 
     QTest::qWait(kConnectDelayMs + 200);
     QCOMPARE(m_events->events, QStringList{"state:1"} + kDisconnectSequence);
@@ -717,7 +707,7 @@ void VpnConnectionServiceTest::connectWhileConnectedTearsDownFirst()
         QCOMPARE(since(mark), kDisconnectSequence + QStringList({"failed:7:" + text, "denied:7:" + text}));
         QVERIFY(coreRuns().isEmpty());
         QCOMPARE(beatStatuses(), (QStringList{"connected", "disconnected"}));
-        QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(0));
+        QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(0));
         return;
     }
     QTRY_COMPARE(m_events->events.count("success"), 2);
@@ -782,7 +772,7 @@ void VpnConnectionServiceTest::forcedDisconnect()
     QCOMPARE(service()->state(), VpnConnectionService::Disconnected);
     if (connected) {
         QVERIFY(!coreAlive(pid));
-        QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(0));
+        QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(0));
         QTRY_COMPARE(beatStatuses(), (QStringList{"connected", "disconnected"}));
     } else {
         QCOMPARE(m_machine->commandLines(), QStringList());
@@ -896,8 +886,8 @@ void VpnConnectionServiceTest::coreCrashWhileConnected()
     QVERIFY(log.contains(QStringLiteral("[VpnConnectionService] VPN意外断开")));
     QVERIFY(!HeartbeatService::instance()->isAutoHeartbeatRunning());
     QTRY_COMPARE(beatStatuses(), (QStringList{"connected", "disconnected"}));
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(0));
-    QCOMPARE(m_machine->internetSetting("ProxyServer"), text("http=home.example:3128"));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(0));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text("http=home.example:3128"));
     QVERIFY(!QFile::exists(configPath()));
 
     // Nothing is left for a later disconnect.
@@ -922,7 +912,7 @@ void VpnConnectionServiceTest::coreErrorLeavesRunnersUntilDisconnect()
     QTest::qWait(200);
     QCOMPARE(m_events->durations.size(), durations);
     QVERIFY(coreAlive(pid));
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(1));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(1));
     QVERIFY(HeartbeatService::instance()->isAutoHeartbeatRunning());
 
     LogCapture log;
@@ -931,7 +921,7 @@ void VpnConnectionServiceTest::coreErrorLeavesRunnersUntilDisconnect()
     QCOMPARE(m_events->events, afterFailure);
     QVERIFY(!coreAlive(pid));
     QVERIFY(!QFile::exists(configPath()));
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(0));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(0));
     QVERIFY(!HeartbeatService::instance()->isAutoHeartbeatRunning());
     QTRY_COMPARE(beatStatuses(), (QStringList{"connected", "disconnected"}));
     QCOMPARE(m_events->durations.size(), durations);
@@ -959,7 +949,7 @@ void VpnConnectionServiceTest::connectEndsALeftoverCore()
     QVERIFY(m_events->waitFor("success"));
     QCOMPARE(m_events->events, (QStringList{"state:1", "state:0", kNetworkFailure, "state:1", "state:2", "success"}));
     QVERIFY(coreAlive(lastCorePid()));
-    QCOMPARE(m_machine->internetSetting("ProxyEnable"), dword(1));
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(1));
 }
 
 void VpnConnectionServiceTest::lateConnectedOfAFailedAttemptIsIgnored()

@@ -10,6 +10,16 @@
 const QString StandInMachine::kInternetSettings =
     QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings");
 
+QJsonObject StandInMachine::dword(int data)
+{
+    return {{QStringLiteral("type"), QStringLiteral("REG_DWORD")}, {QStringLiteral("data"), data}};
+}
+
+QJsonObject StandInMachine::text(const QString &data)
+{
+    return {{QStringLiteral("type"), QStringLiteral("REG_SZ")}, {QStringLiteral("data"), data}};
+}
+
 StandInMachine::StandInMachine()
 {
     qputenv("NORVANE_PLATFORM_STATE", statePath().toLocal8Bit());

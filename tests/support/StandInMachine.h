@@ -23,6 +23,9 @@ public:
     };
 
     static const QString kInternetSettings;
+    // Registry values as the state holds them.
+    static QJsonObject dword(int data);
+    static QJsonObject text(const QString &data);
 
     StandInMachine();
     ~StandInMachine();
