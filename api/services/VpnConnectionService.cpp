@@ -4,6 +4,7 @@
 #include "api/security/CryptoUtil.h"
 #include "api/security/TokenManager.h"
 #include "api/services/HeartbeatService.h"
+#include "api/storage/LocalStorage.h"
 #include "api/vpn/SystemProxyManager.h"
 #include "api/vpn/Tun2SocksManager.h"
 #include "api/vpn/V2RayCore.h"
@@ -46,6 +47,10 @@ VpnConnectionService::VpnConnectionService()
     : m_userStatus(kActive)
     , m_durationTimer(new QTimer(this))
 {
+    // The settings store must outlive the service: the disconnect of its destructor puts the
+    // user's proxy values back and records the core's end there.
+    Storage::LocalStorage::instance();
+
     m_durationTimer->setInterval(kDurationTickMs);
     QObject::connect(m_durationTimer, &QTimer::timeout, this, &VpnConnectionService::onDurationTick);
 

@@ -1,8 +1,8 @@
 #include "api/vpn/V2RayCore.h"
 
 #include "api/vpn/CoreConfigDocument.h"
-#include "files/PrivateFile.h"
 #include "api/vpn/ProxyCoreRecord.h"
+#include "files/PrivateFile.h"
 #include "process/PlatformCommand.h"
 #include "process/TiedChildProcess.h"
 
