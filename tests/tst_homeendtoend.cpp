@@ -13,7 +13,6 @@
 #include "support/WindowTestRig.h"
 
 #include <QFile>
-#include <QJsonObject>
 #include <QQuickItem>
 #include <QSignalSpy>
 #include <QTest>
@@ -107,8 +106,8 @@ void HomeEndToEndTest::verifyOff()
     QCOMPARE(driver().read(QStringLiteral("statusLine"), "text").toString(), QStringLiteral("未连接"));
     QCOMPARE(VpnConnectionService::instance()->state(), VpnConnectionService::Disconnected);
     // The user's own proxy is back and nothing of the connection is left.
-    QCOMPARE(m_rig.machine().internetSetting("ProxyEnable"), (QJsonObject{{"type", "REG_DWORD"}, {"data", 1}}));
-    QCOMPARE(m_rig.machine().internetSetting("ProxyServer"), (QJsonObject{{"type", "REG_SZ"}, {"data", kUserServer}}));
+    QCOMPARE(m_rig.machine().internetSetting("ProxyEnable"), StandInMachine::dword(1));
+    QCOMPARE(m_rig.machine().internetSetting("ProxyServer"), StandInMachine::text(kUserServer));
     QTRY_COMPARE(proxyCoreProcessIds(), QList<qint64>());
     QVERIFY(!QFile::exists(m_rig.tmp().filePath(QStringLiteral("norvane_config.json"))));
 }
@@ -130,7 +129,7 @@ void HomeEndToEndTest::freeUserConnectsAndDisconnectsByClicks()
     QCOMPARE(driver().read(QStringLiteral("statusLine"), "text").toString(), QStringLiteral("已连接"));
     QVERIFY(!driver().item(QStringLiteral("connectHint")));
     QCOMPARE(m_rig.machine().internetSetting("ProxyServer"),
-             (QJsonObject{{"type", "REG_SZ"}, {"data", "socks=127.0.0.1:10315"}}));
+             StandInMachine::text(QStringLiteral("socks=127.0.0.1:10315")));
 
     QTRY_COMPARE_WITH_TIMEOUT(driver().read(QStringLiteral("durationLabel"), "text").toString(),
                               QStringLiteral("00:00:02"), 5000);

@@ -58,25 +58,23 @@ QVariant QuickWindowDriver::read(const QString &objectName, const char *property
 
 bool QuickWindowDriver::click(const QString &objectName) const
 {
-    QQuickItem *found = item(objectName);
-    if (!found) {
-        qWarning().noquote() << "no item on show is called" << objectName;
-        return false;
-    }
-    QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, centreOf(found).toPoint());
-    return true;
+    return clickCentreOf(item(objectName), objectName);
 }
 
 bool QuickWindowDriver::clickText(const QString &text) const
 {
-    QQuickItem *found = itemShowing(text);
-    if (!found) {
-        qWarning().noquote() << "no item on show reads" << text;
+    return clickCentreOf(itemShowing(text), text);
+}
+
+bool QuickWindowDriver::clickCentreOf(const QQuickItem *item, const QString &description) const
+{
+    if (!item) {
+        qWarning().noquote() << "nothing on show is" << description;
         return false;
     }
-    const QPoint centre = centreOf(found).toPoint();
+    const QPoint centre = centreOf(item).toPoint();
     if (!QRect(QPoint(0, 0), m_window->size()).contains(centre)) {
-        qWarning().noquote() << text << "lies outside the window, at" << centre;
+        qWarning().noquote() << description << "lies outside the window, at" << centre;
         return false;
     }
     QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, centre);

@@ -25,14 +25,16 @@ public:
     // The first item on show that is of that class or derives from it (for example "QQuickImage").
     QQuickItem *itemOfClass(const char *className) const;
 
-    // A press and release of the left button at the item's centre, in window coordinates.
+    // A press and release of the left button at the centre of the item with that object name,
+    // or of the item showing that text; false, with a warning, when there is none on show or its
+    // centre lies outside the window.
     bool click(const QString &objectName) const;
-    // The same at the centre of the text's item, which must lie inside the window.
     bool clickText(const QString &text) const;
     QPointF centreOf(const QQuickItem *item) const;
 
 private:
     QQuickItem *find(const std::function<bool(const QQuickItem *)> &test) const;
+    bool clickCentreOf(const QQuickItem *item, const QString &description) const;
 
     QQuickWindow *m_window;
 };
