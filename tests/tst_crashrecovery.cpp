@@ -24,7 +24,6 @@ namespace {
 
 constexpr quint16 kMixedPort = 10315;
 constexpr quint16 kDnsPort = 16450;
-const QString kKey = QStringLiteral("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings");
 const QString kLocalUrl = QStringLiteral("socks://127.0.0.1:10315");
 const QString kLocalServer = QStringLiteral("socks=127.0.0.1:10315");
 const QString kUserServer = QStringLiteral("http=corp.example:8080");
@@ -101,10 +100,9 @@ void CrashRecoveryTest::cleanup()
 
 void CrashRecoveryTest::giveUserProxy()
 {
-    QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1", "/f"}).exitCode, 0);
-    QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyServer", "/t", "REG_SZ", "/d", kUserServer, "/f"}).exitCode,
-             0);
-    QCOMPARE(m_machine->run("setx", {"http_proxy", kUserVariable}).exitCode, 0);
+    QVERIFY(m_machine->setProxyEnable(1));
+    QVERIFY(m_machine->setProxyServer(kUserServer));
+    QVERIFY(m_machine->setVariable("http_proxy", kUserVariable));
 }
 
 qint64 CrashRecoveryTest::startRecordedCore(QProcess &core)
@@ -239,9 +237,8 @@ void CrashRecoveryTest::startSwitchesOffAProxyLeftWithoutRecord()
     QFETCH(bool, coreRuns);
 
     giveUserProxy();
-    QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyServer", "/t", "REG_SZ", "/d", kLocalServer, "/f"})
-                 .exitCode, 0);
-    QCOMPARE(m_machine->run("setx", {"http_proxy", kLocalUrl}).exitCode, 0);
+    QVERIFY(m_machine->setProxyServer(kLocalServer));
+    QVERIFY(m_machine->setVariable("http_proxy", kLocalUrl));
     QVERIFY(QDir().mkpath(QFileInfo(settingsPath()).path()));
     QFile settings(settingsPath());
     QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));

@@ -47,7 +47,6 @@ const QByteArray kBody = "answered behind the vmess server";
 const QString kDemoEmail = QStringLiteral("demo@norvane.local");
 const QString kDemoPassword = QStringLiteral("demo1234");
 const QString kKickedText = QStringLiteral("您的账号在其他设备登录，已被强制下线");
-const QString kKey = QStringLiteral("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings");
 const QString kUserServer = QStringLiteral("http=corp.example:8080");
 const QString kUserVariable = QStringLiteral("http://corp.example:8080");
 const QStringList kDisconnectSequence{"state:3", "state:0", "disconnected"};
@@ -171,10 +170,9 @@ QString EngineEndToEndTest::signInAndFetchLink()
 
 void EngineEndToEndTest::giveUserProxy()
 {
-    QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1", "/f"}).exitCode, 0);
-    QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyServer", "/t", "REG_SZ", "/d", kUserServer, "/f"}).exitCode,
-             0);
-    QCOMPARE(m_machine->run("setx", {"http_proxy", kUserVariable}).exitCode, 0);
+    QVERIFY(m_machine->setProxyEnable(1));
+    QVERIFY(m_machine->setProxyServer(kUserServer));
+    QVERIFY(m_machine->setVariable("http_proxy", kUserVariable));
 }
 
 void EngineEndToEndTest::verifyNothingIsLeft()

@@ -26,7 +26,6 @@ namespace {
 constexpr quint16 kMixedPort = 10315;
 const QString kTunnelOnlyName = QStringLiteral("tunnel-only.test");
 const QByteArray kBody = "answered behind the vmess server";
-const QString kKey = QStringLiteral("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings");
 const QString kUserServer = QStringLiteral("http=corp.example:8080");
 
 } // namespace
@@ -62,9 +61,8 @@ private:
 void HomeEndToEndTest::initTestCase()
 {
     QVERIFY(m_rig.prepare());
-    QCOMPARE(m_rig.machine().run("reg", {"add", kKey, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1", "/f"}).exitCode, 0);
-    QCOMPARE(m_rig.machine().run("reg", {"add", kKey, "/v", "ProxyServer", "/t", "REG_SZ", "/d", kUserServer, "/f"}).exitCode,
-             0);
+    QVERIFY(m_rig.machine().setProxyEnable(1));
+    QVERIFY(m_rig.machine().setProxyServer(kUserServer));
 
     QVERIFY2(m_vmessServer.start(QStringLiteral("tcp"), QStringLiteral("/tunnel"), nullptr, kTunnelOnlyName),
              qPrintable(m_vmessServer.errorString()));

@@ -44,7 +44,6 @@ using Reason = VpnConnectionService::ConnectionFailureReason;
 
 const QString kNetworkText = QStringLiteral("网络连接失败，请检查网络设置");
 const QString kTrialText = QStringLiteral("您的免费体验时长已用完，请升级VIP继续使用");
-const QString kKey = QStringLiteral("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings");
 const QString kLocalServer = QStringLiteral("socks=127.0.0.1:10315");
 const QString kLinkKey = QStringLiteral("norvane-link-key-密钥");
 constexpr int kConnectDelayMs = 200;
@@ -353,10 +352,8 @@ QStringList VpnConnectionServiceTest::beatStatuses() const
 
 void VpnConnectionServiceTest::giveUserProxy(int enable, const QString &server)
 {
-    QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d",
-                                    QString::number(enable), "/f"}).exitCode, 0);
-    QCOMPARE(m_machine->run("reg", {"add", kKey, "/v", "ProxyServer", "/t", "REG_SZ", "/d", server, "/f"}).exitCode,
-             0);
+    QVERIFY(m_machine->setProxyEnable(enable));
+    QVERIFY(m_machine->setProxyServer(server));
     QFile::remove(m_machine->logPath());
 }
 

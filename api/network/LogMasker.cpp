@@ -5,8 +5,8 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QRegularExpression>
-#include <QSet>
 #include <QString>
+#include <QStringList>
 
 namespace Norvane::Api::Network {
 
@@ -14,13 +14,18 @@ namespace {
 
 const QString kMask = QStringLiteral("***");
 
-bool isSecretKey(const QString &key)
+const QStringList &secretKeys()
 {
-    static const QSet<QString> keys = {
+    static const QStringList keys{
         QStringLiteral("token"), QStringLiteral("password"), QStringLiteral("vmess_link"),
         QStringLiteral("api_secret_key"), QStringLiteral("vpn_encrypt_key"),
     };
-    return keys.contains(key);
+    return keys;
+}
+
+bool isSecretKey(const QString &key)
+{
+    return secretKeys().contains(key);
 }
 
 // The signed form carries the whole record, secrets included, as base64 in "data".
@@ -101,8 +106,9 @@ qsizetype valueEnd(const QString &text, qsizetype from)
 
 QByteArray maskedText(const QByteArray &body)
 {
-    static const QRegularExpression secretKey(QStringLiteral(
-        R"re("(?:token|password|vmess_link|api_secret_key|vpn_encrypt_key)"\s*:\s*)re"));
+    // A quoted secret key and its colon.
+    static const QRegularExpression secretKey(
+        QStringLiteral(R"re("(?:%1)"\s*:\s*)re").arg(secretKeys().join(QLatin1Char('|'))));
     const QString text = QString::fromUtf8(body);
     QString result;
     qsizetype position = 0;

@@ -268,13 +268,18 @@ bool SystemProxyManager::restoreAfterCrash()
     return clearSystemProxy();
 }
 
-// What the user had is unknown then, so clearing switches everything off.
+// What the user had is unknown then, so clearing switches everything off. Runs at every
+// start-up: ProxyServer is read only when the proxy is on.
 bool SystemProxyManager::switchOffOrphanedProxy(const QString &proxyUrl)
 {
     const std::optional<QString> server = serverString(proxyUrl);
+    if (!server)
+        return true;
     const std::optional<RegistryValue> enable = queryRegistryValue(kInternetSettingsKey, kProxyEnable);
+    if (!enable || enable->data != QStringLiteral("1"))
+        return true;
     const std::optional<RegistryValue> current = queryRegistryValue(kInternetSettingsKey, kProxyServer);
-    if (!server || !enable || enable->data != QStringLiteral("1") || !current || current->data != *server)
+    if (!current || current->data != *server)
         return true;
     qWarning() << "[SystemProxyManager] 系统代理仍指向本客户端, 但没有用户原有设置的记录, 关闭系统代理";
     return clearSystemProxy();

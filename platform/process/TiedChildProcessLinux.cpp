@@ -11,7 +11,9 @@ void startTiedChild(QProcess &process, const QString &program, const QStringList
 {
     const pid_t parent = ::getpid();
     // Runs in the child between fork and exec, so only async-signal-safe calls. The signal
-    // stays armed across exec.
+    // stays armed across exec. It follows the thread that forks, not the process: a child
+    // started from a thread that ends early would be killed with it, so tied children are
+    // started from the main thread.
     process.setChildProcessModifier([parent]() {
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         // The parent may have died before the signal was armed.

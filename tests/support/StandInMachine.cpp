@@ -63,6 +63,26 @@ StandInMachine::Result StandInMachine::run(const QString &program, const QString
     return result;
 }
 
+bool StandInMachine::setProxyEnable(int enable) const
+{
+    const Result result = run(QStringLiteral("reg"), {"add", kInternetSettings, "/v", "ProxyEnable", "/t", "REG_DWORD",
+                                                      "/d", QString::number(enable), "/f"});
+    return result.finished && result.exitCode == 0;
+}
+
+bool StandInMachine::setProxyServer(const QString &server) const
+{
+    const Result result =
+        run(QStringLiteral("reg"), {"add", kInternetSettings, "/v", "ProxyServer", "/t", "REG_SZ", "/d", server, "/f"});
+    return result.finished && result.exitCode == 0;
+}
+
+bool StandInMachine::setVariable(const QString &name, const QString &value) const
+{
+    const Result result = run(QStringLiteral("setx"), {name, value});
+    return result.finished && result.exitCode == 0;
+}
+
 QByteArray StandInMachine::stateBytes() const
 {
     QFile file(statePath());

@@ -38,6 +38,12 @@ public:
     Result run(const QString &program, const QStringList &arguments,
                const QProcessEnvironment &extra = QProcessEnvironment()) const;
 
+    // The user's own settings, made as the user makes them: reg add under Internet Settings,
+    // setx for a variable. True when the command succeeded.
+    bool setProxyEnable(int enable) const;
+    bool setProxyServer(const QString &server) const;
+    bool setVariable(const QString &name, const QString &value) const;
+
     QByteArray stateBytes() const;
     QJsonObject state() const;
     // A value under Internet Settings, as the state holds it; empty when absent.
