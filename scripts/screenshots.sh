@@ -5,8 +5,8 @@
 # the account pages (settings as a VIP and signed out, the VIP page choosing a plan and paying
 # with the payment image, the order history, the announcements, the about page), the window
 # with the warning of a forced disconnect, and the pages of the sign-in road (the login page, the
-# registration page showing an input error, the server page with the current line marked and the
-# VIP lines locked).
+# registration page as it opens and showing an input error, the server page with the current line
+# marked and the VIP lines locked).
 # Usage: scripts/screenshots.sh [output-dir]   (default: screenshots)
 set -euo pipefail
 

@@ -60,7 +60,8 @@ QByteArray seedWithTwoFreeLines()
 // the real bridge and services, against the local back end and the real proxy-core stand-in:
 // signing in from the home header, signing up from the login page, choosing a line on the
 // server page and connecting with the home page's control. With NORVANE_SCREENSHOT_DIR set, the
-// login page, the registration page with an input error and the server page are saved there.
+// login page, the registration page as it opens and with an input error, and the server page are
+// saved there.
 class SignInEndToEndTest : public QObject
 {
     Q_OBJECT
@@ -191,6 +192,7 @@ void SignInEndToEndTest::signUpFromTheLoginPage()
     QVERIFY(driver().click(QStringLiteral("registerLink")));
     QVERIFY(waitForPage(QStringLiteral("RegisterScreenWrapper")));
     QCOMPARE(evaluate(QStringLiteral("stackView.depth")).toInt(), 3);
+    QVERIFY(m_rig.client().shoot(QStringLiteral("register.png")));
 
     // A slip in the confirmation is caught on the page and shown in its dialog.
     typeInto(QStringLiteral("emailField"), kNewEmail);

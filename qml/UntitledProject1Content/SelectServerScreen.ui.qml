@@ -14,7 +14,8 @@ Rectangle {
 
     signal serverSelected(string name, string flag, string countryCode, string delay, int id, string vmessLink, bool requiresVip)
 
-    // One line of either group; a VIP line the account may not use is locked.
+    // One line of either group: marked while it is the page's selection, and a click chooses it,
+    // unless it is a VIP line the account may not use, which is locked.
     component ServerRow: Rectangle {
         id: row
 
@@ -26,10 +27,8 @@ Rectangle {
         required property bool requiresVip
         required property bool canConnect
         property bool vipLine: false
-        property bool selected: false
+        readonly property bool selected: selectServerRoot.selectedServerId === serverId
         readonly property bool locked: vipLine && !canConnect
-
-        signal chosen()
 
         objectName: "serverRow" + serverId
         height: 64
@@ -113,7 +112,8 @@ Rectangle {
                 console.log(row.vipLine ? "📍 选择VIP服务器:" : "📍 选择免费服务器:", row.name, row.serverId)
                 console.log(row.vipLine ? "[DEBUG H3] VIP server clicked - serverId:" : "[DEBUG H3] Free server clicked - serverId:",
                             row.serverId, "serverName:", row.name, "vmessLink长度:", row.vmessLink.length)
-                row.chosen()
+                selectServerRoot.selectedServerId = row.serverId
+                selectServerRoot.serverSelected(row.name, row.flag, row.countryCode, "45ms", row.serverId, row.vmessLink, row.requiresVip)
             }
         }
     }
@@ -243,11 +243,6 @@ Rectangle {
 
                         delegate: ServerRow {
                             width: listColumn.width
-                            selected: selectServerRoot.selectedServerId === serverId
-                            onChosen: {
-                                selectServerRoot.selectedServerId = serverId
-                                selectServerRoot.serverSelected(name, flag, countryCode, "45ms", serverId, vmessLink, requiresVip)
-                            }
                         }
                     }
                 }
@@ -269,11 +264,6 @@ Rectangle {
                         delegate: ServerRow {
                             width: listColumn.width
                             vipLine: true
-                            selected: selectServerRoot.selectedServerId === serverId
-                            onChosen: {
-                                selectServerRoot.selectedServerId = serverId
-                                selectServerRoot.serverSelected(name, flag, countryCode, "45ms", serverId, vmessLink, requiresVip)
-                            }
                         }
                     }
                 }
