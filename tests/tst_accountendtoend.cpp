@@ -69,6 +69,7 @@ private:
     void waitForStack(int depth);
     void clickBack(int depthAfter);
     void pushForm(const QString &document);
+    void seeOrderHistoryState(const QString &stateText, const QString &picture);
     const QuickWindowDriver &driver() const { return m_client->driver(); }
 
     WindowTestRig m_rig;
@@ -149,14 +150,21 @@ void AccountEndToEndTest::signInFromTheSettingsCard()
     QVERIFY(m_client->shoot(QStringLiteral("settings-free.png")));
 }
 
-void AccountEndToEndTest::orderHistoryEmptyBeforeAPurchase()
+// Opens the order history from the settings page, sees the state text instead of cards, saves
+// the picture and goes back.
+void AccountEndToEndTest::seeOrderHistoryState(const QString &stateText, const QString &picture)
 {
     QVERIFY(driver().clickText(QStringLiteral("我的订单")));
     waitForStack(3);
-    QTRY_VERIFY(driver().itemShowing(QStringLiteral("暂无订单记录")));
+    QTRY_VERIFY(driver().itemShowing(stateText));
     QVERIFY(!driver().itemShowing(QStringLiteral("加载中...")));
-    QVERIFY(m_client->shoot(QStringLiteral("orders-empty.png")));
+    QVERIFY(m_client->shoot(picture));
     clickBack(2);
+}
+
+void AccountEndToEndTest::orderHistoryEmptyBeforeAPurchase()
+{
+    seeOrderHistoryState(QStringLiteral("暂无订单记录"), QStringLiteral("orders-empty.png"));
 }
 
 // Without plans the page goes on showing its loading text, and nothing can be bought.
@@ -328,12 +336,7 @@ void AccountEndToEndTest::signOutFromSettings()
 // Signed out, the order history says why it shows nothing.
 void AccountEndToEndTest::orderHistoryAsksForASignIn()
 {
-    QVERIFY(driver().clickText(QStringLiteral("我的订单")));
-    waitForStack(3);
-    QVERIFY(driver().itemShowing(QStringLiteral("请先登录")));
-    QVERIFY(!driver().itemShowing(QStringLiteral("加载中...")));
-    QVERIFY(m_client->shoot(QStringLiteral("orders-signed-out.png")));
-    clickBack(2);
+    seeOrderHistoryState(QStringLiteral("请先登录"), QStringLiteral("orders-signed-out.png"));
 }
 
 QTEST_MAIN(AccountEndToEndTest)
