@@ -2,8 +2,10 @@
 # Runs the client on a virtual display against the local back end and saves screenshots as PNG
 # files: the splash screen, then the home page signed out once the splash has gone; then the
 # window end-to-end tests save the home page signed in as a free user and connected as a VIP,
-# the account pages (settings as a VIP and signed out, the VIP page choosing a plan and paying
-# with the payment image, the order history, the announcements, the about page), the window
+# the account pages (settings as a free user, as a VIP and signed out, the VIP page without
+# plans, choosing a plan and paying with the payment image, the order history empty, with the
+# order and signed out, the announcements and their error, the about page, the two list forms
+# that no page opens), the window
 # with the warning of a forced disconnect, and the pages of the sign-in road (the login page, the
 # registration page as it opens and showing an input error, the server page with the current line
 # marked and the VIP lines locked).

@@ -82,8 +82,6 @@ private:
     bool waitForPage(const QString &type);
     QString textOf(const QString &objectName) const;
     QObject *pageDialog();
-    void typeKeys(const QString &text);
-    void typeInto(const QString &objectName, const QString &text);
 
     std::unique_ptr<LogCapture> m_log;
     WindowTestRig m_rig;
@@ -144,30 +142,14 @@ QObject *SignInEndToEndTest::pageDialog()
     return nullptr;
 }
 
-// One key press per character, to whichever item has the focus; the texts typed here are ASCII.
-void SignInEndToEndTest::typeKeys(const QString &text)
-{
-    for (const QChar character : text)
-        QTest::keyClick(m_window, character.toLatin1());
-}
-
-void SignInEndToEndTest::typeInto(const QString &objectName, const QString &text)
-{
-    QVERIFY(driver().click(objectName));
-    QQuickItem *field = driver().item(objectName);
-    QTRY_VERIFY(field->hasActiveFocus());
-    typeKeys(text);
-    QCOMPARE(field->property("text").toString(), text);
-}
-
 void SignInEndToEndTest::signInFromTheHomeHeader()
 {
     QCOMPARE(textOf(QStringLiteral("nameLine")), QStringLiteral("未登录"));
     QVERIFY(driver().click(QStringLiteral("userInfoBox")));
     QVERIFY(waitForPage(QStringLiteral("LoginScreenWrapper")));
 
-    typeInto(QStringLiteral("usernameField"), kDemoEmail);
-    typeInto(QStringLiteral("passwordField"), kDemoPassword);
+    QVERIFY(driver().typeInto(QStringLiteral("usernameField"), kDemoEmail));
+    QVERIFY(driver().typeInto(QStringLiteral("passwordField"), kDemoPassword));
     QVERIFY(m_rig.client().shoot(QStringLiteral("login.png")));
 
     QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);
@@ -195,9 +177,9 @@ void SignInEndToEndTest::signUpFromTheLoginPage()
     QVERIFY(m_rig.client().shoot(QStringLiteral("register.png")));
 
     // A slip in the confirmation is caught on the page and shown in its dialog.
-    typeInto(QStringLiteral("emailField"), kNewEmail);
-    typeInto(QStringLiteral("passwordField"), kNewPassword);
-    typeInto(QStringLiteral("confirmPasswordField"), QStringLiteral("newpass98"));
+    QVERIFY(driver().typeInto(QStringLiteral("emailField"), kNewEmail));
+    QVERIFY(driver().typeInto(QStringLiteral("passwordField"), kNewPassword));
+    QVERIFY(driver().typeInto(QStringLiteral("confirmPasswordField"), QStringLiteral("newpass98")));
     QSignalSpy failures(m_api, &QmlApiAdapter::loginError);
     QVERIFY(driver().click(QStringLiteral("registerButton")));
     QObject *dialog = pageDialog();
@@ -213,7 +195,7 @@ void SignInEndToEndTest::signUpFromTheLoginPage()
     QVERIFY(driver().click(QStringLiteral("confirmPasswordField")));
     QTRY_VERIFY(driver().item(QStringLiteral("confirmPasswordField"))->hasActiveFocus());
     QTest::keyClick(m_window, Qt::Key_Backspace);
-    typeKeys(QStringLiteral("9"));
+    driver().typeKeys(QStringLiteral("9"));
     QCOMPARE(textOf(QStringLiteral("confirmPasswordField")), kNewPassword);
 
     QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);

@@ -81,8 +81,10 @@ Item {
         anchors.top: header.bottom
         anchors.bottom: parent.bottom
         width: parent.width
+        // Scrolled to its end, the content keeps 20 px of room below it; content that fits
+        // stays put however little room it leaves.
         contentHeight: contentColumn.y + contentColumn.height + 20
-        interactive: contentHeight > height
+        interactive: contentColumn.y + contentColumn.height > height
         boundsBehavior: Flickable.StopAtBounds
         clip: true
 

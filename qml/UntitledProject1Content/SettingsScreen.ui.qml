@@ -219,8 +219,6 @@ Rectangle {
                 enabled: !settingsRoot.loggedIn
                 cursorShape: settingsRoot.loggedIn ? Qt.ArrowCursor : Qt.PointingHandCursor
                 onClicked: {
-                    if (settingsRoot.loggedIn)
-                        return
                     console.log("📱 点击未登录，跳转到登录页面")
                     settingsRoot.loginClicked()
                 }

@@ -202,8 +202,10 @@ Rectangle {
         anchors.top: topColumn.bottom
         anchors.bottom: parent.bottom
         width: parent.width
+        // Scrolled to its end, the content keeps 20 px of room below it; content that fits
+        // stays put however little room it leaves.
         contentHeight: mainColumn.y + mainColumn.height + 20
-        interactive: contentHeight > height
+        interactive: mainColumn.y + mainColumn.height > height
         boundsBehavior: Flickable.StopAtBounds
         clip: true
 

@@ -85,3 +85,27 @@ QPointF QuickWindowDriver::centreOf(const QQuickItem *item) const
 {
     return item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
 }
+
+void QuickWindowDriver::typeKeys(const QString &text) const
+{
+    for (const QChar character : text)
+        QTest::keyClick(m_window, character.toLatin1());
+}
+
+bool QuickWindowDriver::typeInto(const QString &objectName, const QString &text) const
+{
+    if (!click(objectName))
+        return false;
+    QQuickItem *field = item(objectName);
+    if (!QTest::qWaitFor([field]() { return field->hasActiveFocus(); }, 5000)) {
+        qWarning().noquote() << objectName << "did not take the focus";
+        return false;
+    }
+    typeKeys(text);
+    const QString typed = field->property("text").toString();
+    if (typed != text) {
+        qWarning().noquote() << objectName << "holds" << typed << "instead of" << text;
+        return false;
+    }
+    return true;
+}

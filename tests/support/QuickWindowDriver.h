@@ -32,6 +32,11 @@ public:
     bool clickText(const QString &text) const;
     QPointF centreOf(const QQuickItem *item) const;
 
+    // One key press per character, to whichever item has the focus; the texts are ASCII.
+    void typeKeys(const QString &text) const;
+    // Clicks the field, waits for its focus and types the text; true when the field then holds it.
+    bool typeInto(const QString &objectName, const QString &text) const;
+
 private:
     QQuickItem *find(const std::function<bool(const QQuickItem *)> &test) const;
     bool clickCentreOf(const QQuickItem *item, const QString &description) const;

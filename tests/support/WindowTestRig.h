@@ -35,6 +35,8 @@ public:
     QTemporaryDir &tmp() { return m_tmp; }
     StandInMachine &machine() { return *m_machine; }
     Norvane::LocalBackend::ApiRoutes &routes() { return *m_routes; }
+    // The server itself, for faults on its routes.
+    Norvane::LocalBackend::LocalBackendServer &backend() { return *m_backend; }
     ClientWindow &client() const { return *m_client; }
 
 private:
