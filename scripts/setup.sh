@@ -19,7 +19,8 @@ packages=(
 )
 
 . "$root/scripts/lib/install-packages.sh"
-install_packages "${packages[@]}"
+# The window suites lay out and measure the window's Chinese texts and emoji.
+install_packages "${packages[@]}" "${window_fonts[@]}"
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" --parallel "$(nproc)"

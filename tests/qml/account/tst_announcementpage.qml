@@ -189,7 +189,8 @@ TestCase {
         for (var w = 0; w < 40; ++w)
             mouseWheel(page, 215, 200, 0, -120)
         var header = Page.shown(page, "公告中心")
-        compare(header.mapToItem(page, 0, 0).y, 20 + (50 - header.height) / 2)
+        // Centring rounds to a whole pixel when the font gives the header an odd height.
+        fuzzyCompare(header.mapToItem(page, 0, 0).y, 20 + (50 - header.height) / 2, 0.5)
         if (fits) {
             wait(50)
             compare(last.mapToItem(page, 0, 0).y, before)

@@ -364,7 +364,8 @@ TestCase {
         for (var i = 0; i < 10; ++i)
             mouseWheel(page, 215, 300, 0, -120)
         var header = Page.shown(page, "升级 VIP 会员")
-        compare(header.mapToItem(page, 0, 0).y, 20 + (50 - header.height) / 2)
+        // Centring rounds to a whole pixel when the font gives the header an odd height.
+        fuzzyCompare(header.mapToItem(page, 0, 0).y, 20 + (50 - header.height) / 2, 0.5)
         if (data.fits) {
             wait(50)
             compare(buy.mapToItem(page, 0, 0).y, before)
