@@ -1,6 +1,9 @@
 #include "api/bridge/QmlApiAdapter.h"
+#include "api/network/HttpClient.h"
 #include "api/services/ApiManager.h"
 #include "api/vpn/CrashRecovery.h"
+#include "app/SingleInstance.h"
+#include "process/TerminationRequest.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -9,10 +12,26 @@
 #include <QQmlContext>
 #include <QQuickStyle>
 #include <QUrl>
+#include <QWindow>
 
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
+    // A second start of the same user only shows the running client's window: its repair below
+    // would end the running client's core and take its proxy away.
+    Norvane::App::SingleInstance instance(Norvane::App::SingleInstance::lockFilePathForThisUser());
+    if (!instance.claim())
+        return 0;
+    // A session that ends the program (a log-off, a service manager, Ctrl+C) takes the road of
+    // closing the window: disconnect, the user's proxy back, the farewell beat.
+    Norvane::Platform::onTerminationRequest(&app, [](const QString &request) {
+        qDebug() << "收到结束请求:" << request << ", 关闭窗口并退出";
+        const QWindowList windows = QGuiApplication::topLevelWindows();
+        for (QWindow *window : windows)
+            window->close();
+        QCoreApplication::quit();
+    });
+
     // A client that crashed while connected left its core, the core's configuration file and
     // the system proxy pointing at the core behind.
     Norvane::Api::Vpn::CrashRecovery::run();
@@ -59,6 +78,10 @@ int main(int argc, char *argv[])
         return -1;
     }
 
+    instance.setWindow(qobject_cast<QWindow *>(engine.rootObjects().constFirst()));
     qDebug() << "应用程序启动成功！";
-    return app.exec();
+    const int result = app.exec();
+    // The farewell beat, sent as the window closed, is still on its way.
+    Norvane::Api::Network::HttpClient::instance()->finishOpenRequests();
+    return result;
 }

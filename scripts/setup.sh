@@ -16,6 +16,8 @@ packages=(
   qml6-module-qttest
   libssl-dev openssl
   v2ray
+  # The running-client suite clicks the client's real window on a virtual display.
+  xvfb xdotool
 )
 
 . "$root/scripts/lib/install-packages.sh"

@@ -7,8 +7,10 @@
 #include <QJsonDocument>
 #include <QMetaEnum>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QTimer>
 #include <QUrlQuery>
 
 namespace Norvane::Api::Network {
@@ -104,6 +106,31 @@ void HttpClient::clearAuthToken()
 {
     m_authToken.clear();
     qDebug() << "[HttpClient] 清除认证Token";
+}
+
+void HttpClient::finishOpenRequests()
+{
+    if (!m_networkManager)
+        return;
+    int open = 0;
+    QEventLoop loop;
+    const QList<QNetworkReply *> replies = m_networkManager->findChildren<QNetworkReply *>();
+    for (QNetworkReply *reply : replies) {
+        if (!reply->isRunning())
+            continue;
+        ++open;
+        // Connected after the reply's own handler, so its callback has run when the wait ends.
+        connect(reply, &QNetworkReply::finished, &loop, [&open, &loop]() {
+            if (--open == 0)
+                loop.quit();
+        });
+    }
+    if (open == 0)
+        return;
+    qDebug() << "[HttpClient] 等待未完成的请求:" << open;
+    // Each request ends by its own transfer time-out; this only guards against a lost signal.
+    QTimer::singleShot(m_transferTimeout + 1000, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void HttpClient::setApiEncryption(bool enabled, const QString &secretKey)

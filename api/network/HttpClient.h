@@ -38,6 +38,10 @@ public:
     void clearAuthToken();
     QString authToken() const { return m_authToken; }
 
+    // Runs the event loop until every request under way has its answer or its transfer
+    // time-out: what the program sends as it ends (the farewell beat) still goes out.
+    void finishOpenRequests();
+
     void setApiEncryption(bool enabled, const QString &secretKey);
     bool isApiEncryptionEnabled() const { return m_apiEncryptEnabled; }
 

@@ -1,0 +1,349 @@
+#include "api/network/HttpClient.h"
+#include "app/SingleInstance.h"
+#include "localbackend/ApiRoutes.h"
+#include "localbackend/LocalBackendServer.h"
+#include "support/ClientProgram.h"
+#include "support/FixedReplyHttpServer.h"
+#include "support/LocalPort.h"
+#include "support/ProxyCoreProcesses.h"
+#include "support/ReplyCatcher.h"
+#include "support/ServerLinks.h"
+#include "support/Socks5HttpClient.h"
+#include "support/StandInMachine.h"
+#include "support/TestEnvironment.h"
+#include "support/VirtualDisplay.h"
+#include "support/VmessTestServer.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+#include <csignal>
+#include <memory>
+
+using Norvane::App::SingleInstance;
+using Norvane::LocalBackend::ApiRoutes;
+using Norvane::LocalBackend::LocalBackendServer;
+
+namespace {
+
+constexpr quint16 kMixedPort = 10315;
+constexpr quint16 kDnsPort = 16450;
+const QString kTunnelOnlyName = QStringLiteral("tunnel-only.test");
+const QByteArray kBody = "answered behind the vmess server";
+const QString kUserServer = QStringLiteral("http=corp.example:8080");
+const QString kUserVariable = QStringLiteral("http://corp.example:8080");
+const QString kLocalServer = QStringLiteral("socks=127.0.0.1:10315");
+const QString kStarted = QStringLiteral("应用程序启动成功！");
+const QString kConnected = QStringLiteral("[ConnectButton] VPN连接成功");
+const QString kDisconnected = QStringLiteral("[VpnConnectionService] VPN已断开");
+// The connect control's centre on the home page of a signed-in free user with trial time, in a
+// window at the screen's corner.
+constexpr int kConnectControlX = 215;
+constexpr int kConnectControlY = 443;
+
+// One start of the client program, with everything it printed.
+struct ClientRun
+{
+    QProcess process;
+    QString output;
+
+    bool waitFor(const QString &line, int timeoutMs = 20000)
+    {
+        return QTest::qWaitFor([&]() {
+            output += QString::fromUtf8(process.readAll());
+            return output.contains(line) || process.state() == QProcess::NotRunning;
+        }, timeoutMs) && output.contains(line);
+    }
+    bool waitForEnd(int timeoutMs)
+    {
+        const bool ended = QTest::qWaitFor([&]() { return process.state() == QProcess::NotRunning; }, timeoutMs);
+        output += QString::fromUtf8(process.readAll());
+        return ended;
+    }
+};
+
+} // namespace
+
+// The client program as a user runs it, in a real window: a second start while it is
+// connected, the session ending it by a signal, and a start after it was killed.
+class RunningClientTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void secondStartShowsTheRunningClientAndChangesNothing();
+    void requestToShowRestoresAMinimizedWindow();
+    void terminationRequestDisconnectsAndExitsInOrder_data();
+    void terminationRequestDisconnectsAndExitsInOrder();
+    void startAfterAKilledConnectedClientRepairs();
+
+private:
+    QString settingsFolder() const { return m_data.filePath(QStringLiteral("norvane")); }
+    bool storeLogin();
+    void start(ClientRun &run, bool onDisplay = true);
+    // A client of the demo user, signed in by its stored login, connected by a click.
+    void startConnected(ClientRun &run);
+    void verifyTunnelAnswers();
+    void verifyUserProxyBack();
+
+    QTemporaryDir m_data;
+    QTemporaryDir m_tmp;
+    VirtualDisplay m_display;
+    VmessTestServer m_vmessServer;
+    FixedReplyHttpServer m_http{kBody};
+    std::unique_ptr<LocalBackendServer> m_backend;
+    std::unique_ptr<ApiRoutes> m_routes;
+    std::unique_ptr<StandInMachine> m_machine;
+    QList<ClientRun *> m_runs;
+};
+
+void RunningClientTest::initTestCase()
+{
+    TestEnvironment::isolate();
+    QVERIFY(m_data.isValid() && m_tmp.isValid());
+    // The guard's socket lies in the temporary folder, which this test shares with the clients.
+    qputenv("TMPDIR", m_tmp.path().toLocal8Bit());
+    QVERIFY(m_display.start());
+    QVERIFY2(m_vmessServer.start(QStringLiteral("tcp"), QStringLiteral("/tunnel"), nullptr, kTunnelOnlyName),
+             qPrintable(m_vmessServer.errorString()));
+    QVERIFY(m_http.listen());
+    m_backend = std::make_unique<LocalBackendServer>();
+    m_routes = std::make_unique<ApiRoutes>(*m_backend);
+    QVERIFY(m_backend->listen());
+    Norvane::Api::Network::HttpClient::instance()->setBaseUrl(m_backend->baseUrl().toString());
+}
+
+void RunningClientTest::init()
+{
+    QVERIFY2(LocalPort::isFree(kMixedPort) && LocalPort::isFree(kDnsPort),
+             "ports 10315 and 16450 of 127.0.0.1 are taken by another program");
+    QDir(settingsFolder()).removeRecursively();
+    QVERIFY(seedSingleServer(*m_routes, VmessTestServer::clientLink(m_vmessServer.port(), QStringLiteral("tcp"))));
+    m_machine = std::make_unique<StandInMachine>();
+    QVERIFY(m_machine->setProxyEnable(1));
+    QVERIFY(m_machine->setProxyServer(kUserServer));
+    QVERIFY(m_machine->setVariable("http_proxy", kUserVariable));
+}
+
+void RunningClientTest::cleanup()
+{
+    for (ClientRun *run : std::as_const(m_runs)) {
+        if (run->process.state() != QProcess::NotRunning) {
+            run->process.kill();
+            run->process.waitForFinished(5000);
+        }
+        if (QTest::currentTestFailed())
+            qWarning().noquote() << "client output:\n" << run->output + QString::fromUtf8(run->process.readAll());
+        delete run;
+    }
+    m_runs.clear();
+    // A core whose client was killed ends with it; the next test needs the ports.
+    QTRY_VERIFY_WITH_TIMEOUT(proxyCoreProcessIds().isEmpty(), 5000);
+    m_machine.reset();
+}
+
+// Signs the demo user in at the back end and leaves the settings file as a signed-in client does.
+bool RunningClientTest::storeLogin()
+{
+    const QString deviceId = QStringLiteral("windows_running_client_test");
+    ReplyCatcher login;
+    Norvane::Api::Network::HttpClient::instance()->postNoAuth(
+        QStringLiteral("auth/login"),
+        QJsonObject{{"email", "demo@norvane.local"}, {"password", "demo1234"}, {"device_id", deviceId},
+                    {"device_name", "test"}, {"device_type", "windows"}},
+        login.callback());
+    if (!login.wait() || !login.last().isSuccess())
+        return false;
+    QDir().mkpath(settingsFolder());
+    QSettings settings(settingsFolder() + QStringLiteral("/norvane_settings.ini"), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("auth_token"), login.last().json.value("token").toString());
+    settings.setValue(QStringLiteral("device_id"), deviceId);
+    settings.setValue(QStringLiteral("user_info"),
+                      QString::fromUtf8(QJsonDocument(login.last().json.value("data").toObject()).toJson(QJsonDocument::Compact)));
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+void RunningClientTest::start(ClientRun &run, bool onDisplay)
+{
+    QProcessEnvironment environment = ClientProgram::environment(m_data.path(), m_tmp.path());
+    environment.insert(QStringLiteral("NORVANE_API_BASE_URL"), m_backend->baseUrl().toString());
+    if (onDisplay) {
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.insert(QStringLiteral("DISPLAY"), m_display.name());
+    }
+    run.process.setProcessEnvironment(environment);
+    run.process.setProcessChannelMode(QProcess::MergedChannels);
+    run.process.start(TestEnvironment::helperPath(QStringLiteral("norvane")));
+}
+
+void RunningClientTest::startConnected(ClientRun &run)
+{
+    QVERIFY(storeLogin());
+    start(run);
+    QVERIFY(run.waitFor(kStarted));
+    // The home page follows the splash and proposes the seed's line.
+    QVERIFY(run.waitFor(QStringLiteral("📍 设置默认服务器:")));
+    for (int attempt = 0; attempt < 5 && !run.output.contains(QStringLiteral("[VPN连接] 处理连接请求")); ++attempt) {
+        QVERIFY(m_display.click(kConnectControlX, kConnectControlY));
+        run.waitFor(QStringLiteral("[VPN连接] 处理连接请求"), 1000);
+    }
+    QVERIFY(run.waitFor(kConnected));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kLocalServer));
+}
+
+void RunningClientTest::verifyTunnelAnswers()
+{
+    QVERIFY(LocalPort::waitUntilServed(kMixedPort, 5000));
+    const Socks5HttpClient::Result result = Socks5HttpClient::get(kMixedPort, kTunnelOnlyName, m_http.port());
+    QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
+    QCOMPARE(result.body, kBody);
+}
+
+void RunningClientTest::verifyUserProxyBack()
+{
+    QCOMPARE(m_machine->internetSetting("ProxyEnable"), StandInMachine::dword(1));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kUserServer));
+    QCOMPARE(m_machine->state().value("environment").toObject(),
+             (QJsonObject{{"http_proxy", kUserVariable}, {"https_proxy", ""}}));
+}
+
+void RunningClientTest::secondStartShowsTheRunningClientAndChangesNothing()
+{
+    auto *first = m_runs.emplace_back(new ClientRun);
+    startConnected(*first);
+    if (QTest::currentTestFailed())
+        return;
+    const QList<qint64> cores = proxyCoreProcessIds(first->process.processId());
+    QCOMPARE(cores.size(), 1);
+    const QByteArray machineBefore = m_machine->stateBytes();
+    const int callsBefore = m_machine->calls().size();
+    const QByteArray settingsBefore = [&]() {
+        QFile file(settingsFolder() + QStringLiteral("/norvane_settings.ini"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+
+    auto *second = m_runs.emplace_back(new ClientRun);
+    QElapsedTimer clock;
+    clock.start();
+    start(*second);
+    QVERIFY(second->waitForEnd(5000));
+    QCOMPARE(second->process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second->process.exitCode(), 0);
+    QVERIFY2(second->output.contains(QStringLiteral("[SingleInstance] 已请求正在运行的客户端显示窗口, 本次启动结束")),
+             qPrintable(second->output));
+    QVERIFY(!second->output.contains(QStringLiteral("遗留的XRay进程")));
+    QVERIFY(!second->output.contains(kStarted));
+    QVERIFY(first->waitFor(QStringLiteral("[SingleInstance] 另一次启动请求显示窗口"), 5000));
+
+    // The running client's connection is as it was: the same core, the tunnel, the proxy.
+    QCOMPARE(proxyCoreProcessIds(first->process.processId()), cores);
+    verifyTunnelAnswers();
+    QCOMPARE(m_machine->stateBytes(), machineBefore);
+    QCOMPARE(m_machine->calls().size(), callsBefore);
+    QFile settings(settingsFolder() + QStringLiteral("/norvane_settings.ini"));
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    QCOMPARE(settings.readAll(), settingsBefore);
+    first->output += QString::fromUtf8(first->process.readAll());
+    QVERIFY(!first->output.contains(kDisconnected));
+    QCOMPARE(first->process.state(), QProcess::Running);
+}
+
+// A later start's request reaches the guard of a running client, here this test itself, whose
+// window was minimised.
+void RunningClientTest::requestToShowRestoresAMinimizedWindow()
+{
+    QVERIFY(QDir().mkpath(settingsFolder()));
+    SingleInstance instance(settingsFolder() + QStringLiteral("/norvane_instance.lock"));
+    QVERIFY(instance.claim());
+
+    QWindow window;
+    window.resize(430, 880);
+    window.showMinimized();
+    QTRY_VERIFY(window.windowStates() & Qt::WindowMinimized);
+    instance.setWindow(&window);
+
+    auto *later = m_runs.emplace_back(new ClientRun);
+    start(*later, false);
+    QVERIFY(later->waitForEnd(5000));
+    QCOMPARE(later->process.exitCode(), 0);
+    QTRY_VERIFY(!(window.windowStates() & Qt::WindowMinimized));
+    QVERIFY(window.isVisible());
+    QTRY_COMPARE(QGuiApplication::focusWindow(), &window);
+    // The later start made nothing of its own: no settings file.
+    QVERIFY(!QFile::exists(settingsFolder() + QStringLiteral("/norvane_settings.ini")));
+}
+
+void RunningClientTest::terminationRequestDisconnectsAndExitsInOrder_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
+void RunningClientTest::terminationRequestDisconnectsAndExitsInOrder()
+{
+    QFETCH(int, signalNumber);
+
+    auto *client = m_runs.emplace_back(new ClientRun);
+    startConnected(*client);
+    if (QTest::currentTestFailed())
+        return;
+    const QList<qint64> cores = proxyCoreProcessIds(client->process.processId());
+    QCOMPARE(cores.size(), 1);
+    QTRY_VERIFY(!m_routes->heartbeats().isEmpty());
+
+    QCOMPARE(::kill(pid_t(client->process.processId()), signalNumber), 0);
+    QVERIFY(client->waitForEnd(20000));
+    QCOMPARE(client->process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(client->process.exitCode(), 0);
+    QVERIFY(client->output.contains(QStringLiteral("窗口正在关闭，断开VPN连接...")));
+    QVERIFY(client->output.contains(kDisconnected));
+
+    verifyUserProxyBack();
+    QCOMPARE(m_machine->state().value("winhttp").toObject(), (QJsonObject{{"proxy_server", kUserServer}}));
+    QVERIFY(!isProcessAlive(cores.first()));
+    QVERIFY(LocalPort::isFree(kMixedPort));
+    QVERIFY(!QFile::exists(m_tmp.filePath(QStringLiteral("norvane_config.json"))));
+    QCOMPARE(m_routes->heartbeats().last().connectionStatus, QStringLiteral("disconnected"));
+    QVERIFY(!QFile::exists(settingsFolder() + QStringLiteral("/norvane_instance.lock")));
+}
+
+void RunningClientTest::startAfterAKilledConnectedClientRepairs()
+{
+    auto *killed = m_runs.emplace_back(new ClientRun);
+    startConnected(*killed);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(::kill(pid_t(killed->process.processId()), SIGKILL), 0);
+    QVERIFY(killed->waitForEnd(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(proxyCoreProcessIds().isEmpty(), 5000);
+    // What the kill left: the guard, and the proxy pointing at the dead core.
+    QVERIFY(QFile::exists(settingsFolder() + QStringLiteral("/norvane_instance.lock")));
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kLocalServer));
+
+    auto *next = m_runs.emplace_back(new ClientRun);
+    start(*next, false);
+    QVERIFY2(next->waitFor(kStarted), qPrintable(next->output));
+    QVERIFY(!next->output.contains(QStringLiteral("[SingleInstance] 客户端已在运行")));
+    verifyUserProxyBack();
+    next->process.terminate();
+    QVERIFY(next->waitForEnd(20000));
+    QCOMPARE(next->process.exitCode(), 0);
+}
+
+QTEST_MAIN(RunningClientTest)
+#include "tst_runningclient.moc"
