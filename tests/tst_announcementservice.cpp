@@ -1,10 +1,8 @@
 #include "api/network/HttpClient.h"
 #include "api/services/AnnouncementService.h"
 #include "api/storage/LocalStorage.h"
-#include "localbackend/LocalBackendServer.h"
+#include "support/BackendTestRig.h"
 #include "support/Outcome.h"
-#include "support/RefusedBaseUrl.h"
-#include "support/TestEnvironment.h"
 
 #include <QJsonArray>
 #include <QTest>
@@ -13,8 +11,6 @@ using Norvane::Api::Models::Announcement;
 using Norvane::Api::Network::HttpClient;
 using Norvane::Api::Services::AnnouncementService;
 using Norvane::Api::Storage::LocalStorage;
-using Norvane::LocalBackend::Fault;
-using Norvane::LocalBackend::LocalBackendServer;
 using Norvane::LocalBackend::RecordedRequest;
 using Norvane::LocalBackend::Reply;
 
@@ -64,22 +60,19 @@ private slots:
 private:
     void fillCache(const QList<int> &ids);
 
-    LocalBackendServer *m_server = nullptr;
-    QString m_refusedBaseUrl;
+    BackendTestRig m_rig;
     QJsonObject m_reply;
     QStringList m_events;
 };
 
 void AnnouncementServiceTest::initTestCase()
 {
-    TestEnvironment::isolate();
+    QVERIFY(m_rig.start());
     // Stored before the service exists, which reads it once when it is created.
     LocalStorage::instance()->setString("last_read_announcement_id", "42");
 
-    m_refusedBaseUrl = refusedBaseUrl();
-    m_server = new LocalBackendServer(this);
-    QVERIFY(m_server->listen());
-    m_server->route("GET", "/api/v1/announcements", [this](const RecordedRequest &) { return Reply::json(m_reply); });
+    m_rig.backend().route("GET", "/api/v1/announcements",
+                          [this](const RecordedRequest &) { return Reply::json(m_reply); });
 
     connect(service(), &AnnouncementService::newAnnouncementReceived, this,
             [this](const Announcement &announcement) { m_events << QStringLiteral("new:%1").arg(announcement.id); });
@@ -89,10 +82,8 @@ void AnnouncementServiceTest::initTestCase()
 
 void AnnouncementServiceTest::init()
 {
-    HttpClient::instance()->setBaseUrl(m_server->baseUrl().toString());
+    m_rig.reset();
     HttpClient::instance()->clearAuthToken();
-    m_server->clearFaults();
-    m_server->clearRequests();
     m_reply = replyWithIds({});
     m_events.clear();
 }
@@ -104,7 +95,7 @@ void AnnouncementServiceTest::fillCache(const QList<int> &ids)
     service()->getAnnouncements("windows", 0, outcome.callback());
     QVERIFY(outcome.wait());
     QCOMPARE(idsOf(service()->cachedAnnouncements()), ids);
-    m_server->clearRequests();
+    m_rig.backend().clearRequests();
     m_events.clear();
 }
 
@@ -141,7 +132,7 @@ void AnnouncementServiceTest::requests()
     service()->getAnnouncements(platform, limit, outcome.callback());
     QVERIFY(outcome.wait());
 
-    const QList<RecordedRequest> requests = m_server->requests();
+    const QList<RecordedRequest> requests = m_rig.backend().requests();
     QCOMPARE(requests.size(), 1);
     QCOMPARE(requests.first().method, QByteArray("GET"));
     QCOMPARE(requests.first().path, QStringLiteral("/api/v1/announcements"));
@@ -215,14 +206,7 @@ void AnnouncementServiceTest::failures()
     QFETCH(QString, message);
 
     fillCache({7, 6});
-    if (refused) {
-        HttpClient::instance()->setBaseUrl(m_refusedBaseUrl);
-    } else {
-        Fault fault;
-        fault.status = status;
-        fault.body = body;
-        m_server->setFault("GET", "/api/v1/announcements", fault);
-    }
+    m_rig.fail("GET", "/api/v1/announcements", refused, status, body);
 
     Outcome<QList<Announcement>> outcome;
     outcome.success = true;
@@ -255,9 +239,7 @@ void AnnouncementServiceTest::successWithoutUsableData()
     QFETCH(QByteArray, body);
 
     fillCache({7});
-    Fault fault;
-    fault.body = body;
-    m_server->setFault("GET", "/api/v1/announcements", fault);
+    m_rig.replaceBody("GET", "/api/v1/announcements", body);
 
     Outcome<QList<Announcement>> outcome;
     service()->getAnnouncements("windows", 0, outcome.callback(&m_events));

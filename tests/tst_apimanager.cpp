@@ -4,8 +4,7 @@
 #include "api/services/OrderService.h"
 #include "api/services/PaymentService.h"
 #include "api/services/ServerService.h"
-#include "localbackend/LocalBackendServer.h"
-#include "support/TestEnvironment.h"
+#include "support/BackendTestRig.h"
 
 #include <QJsonArray>
 #include <QSignalSpy>
@@ -16,7 +15,6 @@ using Norvane::Api::Models::User;
 using Norvane::Api::Network::HttpClient;
 using Norvane::Api::Security::TokenManager;
 using Norvane::LocalBackend::Fault;
-using Norvane::LocalBackend::LocalBackendServer;
 using Norvane::LocalBackend::RecordedRequest;
 using Norvane::LocalBackend::Reply;
 
@@ -47,31 +45,23 @@ private slots:
     void canConnect();
 
 private:
-    LocalBackendServer *m_server = nullptr;
+    BackendTestRig m_rig;
     bool m_maintenance = false;
     QStringList m_events;
 };
 
 void ApiManagerTest::initTestCase()
 {
-    TestEnvironment::isolate();
-    m_server = new LocalBackendServer(this);
-    QVERIFY(m_server->listen());
-    HttpClient::instance()->setBaseUrl(m_server->baseUrl().toString());
+    QVERIFY(m_rig.start());
 
-    m_server->route("GET", "/api/v1/configs", [this](const RecordedRequest &) {
+    m_rig.backend().route("GET", "/api/v1/configs", [this](const RecordedRequest &) {
         const QJsonObject maintenance{{"type", "boolean"}, {"value", m_maintenance}};
         return Reply::json({{"success", true}, {"data", QJsonObject{{"maintenance_mode", maintenance}}}});
     });
-    m_server->route("POST", "/api/v1/auth/login", [](const RecordedRequest &) {
-        return Reply::json({{"success", true}, {"message", "登录成功"}, {"token", "tok-new"}, {"data", userJson()}});
-    });
-    m_server->route("POST", "/api/v1/auth/logout", [](const RecordedRequest &) {
-        return Reply::json({{"success", true}});
-    });
-    m_server->route("GET", "/api/v1/auth/me", [](const RecordedRequest &) {
-        return Reply::json({{"success", true}, {"data", userJson()}});
-    });
+    m_rig.answer("POST", "/api/v1/auth/login",
+                 Reply::json({{"success", true}, {"message", "登录成功"}, {"token", "tok-new"}, {"data", userJson()}}));
+    m_rig.answer("POST", "/api/v1/auth/logout", Reply::json({{"success", true}}));
+    m_rig.answer("GET", "/api/v1/auth/me", Reply::json({{"success", true}, {"data", userJson()}}));
 
     ApiManager *manager = ApiManager::instance();
     connect(manager, &ApiManager::loginStateChanged, this,
@@ -85,8 +75,7 @@ void ApiManagerTest::initTestCase()
 void ApiManagerTest::init()
 {
     m_maintenance = false;
-    m_server->clearFaults();
-    m_server->clearRequests();
+    m_rig.reset();
     m_events.clear();
 }
 
@@ -100,7 +89,7 @@ void ApiManagerTest::initializeWithoutStoredToken()
     QVERIFY(result);
     QCOMPARE(m_events, QStringList({"initialized(1)"}));
 
-    const QList<RecordedRequest> requests = m_server->requests();
+    const QList<RecordedRequest> requests = m_rig.backend().requests();
     QCOMPARE(requests.size(), 1);
     QCOMPARE(requests.first().path, QStringLiteral("/api/v1/configs"));
     QVERIFY(!requests.first().hasHeader("Authorization"));
@@ -117,8 +106,8 @@ void ApiManagerTest::initializeWithStoredTokenRefreshesUser()
     bool called = false;
     ApiManager::instance()->initialize([&](bool) { called = true; });
     QTRY_VERIFY(called);
-    QTRY_COMPARE(m_server->requests("GET", "/api/v1/auth/me").size(), 1);
-    QCOMPARE(m_server->requests("GET", "/api/v1/auth/me").first().header("Authorization"),
+    QTRY_COMPARE(m_rig.backend().requests("GET", "/api/v1/auth/me").size(), 1);
+    QCOMPARE(m_rig.backend().requests("GET", "/api/v1/auth/me").first().header("Authorization"),
              QByteArray("Bearer tok-stored"));
     QTRY_COMPARE(TokenManager::instance()->getUser().name, QStringLiteral("Demo"));
     QCOMPARE(HttpClient::instance()->authToken(), QStringLiteral("tok-stored"));
@@ -145,10 +134,7 @@ void ApiManagerTest::initializeInMaintenanceMode()
 
 void ApiManagerTest::failedConfigurationReportsFalse()
 {
-    Fault fault;
-    fault.status = 500;
-    fault.body = "<html>down</html>";
-    m_server->setFault("GET", "/api/v1/configs", fault);
+    m_rig.replaceAnswer("GET", "/api/v1/configs", 500, "<html>down</html>");
 
     bool result = true;
     bool called = false;
@@ -194,7 +180,7 @@ void ApiManagerTest::logoutCleansUpEvenWhenTheRequestFails()
 
     Fault fault;
     fault.status = 503;
-    m_server->setFault("POST", "/api/v1/auth/logout", fault);
+    m_rig.backend().setFault("POST", "/api/v1/auth/logout", fault);
     bool done = false;
     ApiManager::instance()->logout([&](bool success, const QString &) { done = success; });
     QTRY_VERIFY(done);

@@ -3,9 +3,7 @@
 #include "api/security/TokenManager.h"
 #include "api/services/AuthService.h"
 #include "api/storage/LocalStorage.h"
-#include "localbackend/LocalBackendServer.h"
-#include "support/RefusedBaseUrl.h"
-#include "support/TestEnvironment.h"
+#include "support/BackendTestRig.h"
 #include "support/WaitForCount.h"
 
 #include <QHostAddress>
@@ -20,7 +18,6 @@ using Norvane::Api::Security::TokenManager;
 using Norvane::Api::Services::AuthService;
 using Norvane::Api::Storage::LocalStorage;
 using Norvane::LocalBackend::Fault;
-using Norvane::LocalBackend::LocalBackendServer;
 using Norvane::LocalBackend::RecordedRequest;
 using Norvane::LocalBackend::Reply;
 
@@ -83,24 +80,19 @@ private slots:
     void currentUserReplyAfterLoginChangeIsDropped();
 
 private:
-    void answer(const QByteArray &method, const QString &path, const Reply &reply);
     void signIn(const QString &token, const User &account);
     AuthService::UserCallback recordingCallback();
     void runOperation(const QString &operation);
     bool waitForCallbacks(int count = 1);
 
-    LocalBackendServer *m_server = nullptr;
-    QString m_baseUrl;
+    BackendTestRig m_rig;
     QStringList m_events;
     int m_callbacks = 0;
 };
 
 void AuthServiceTest::initTestCase()
 {
-    TestEnvironment::isolate();
-    m_server = new LocalBackendServer(this);
-    QVERIFY(m_server->listen());
-    m_baseUrl = m_server->baseUrl().toString();
+    QVERIFY(m_rig.start());
 
     // The client's signals are watched before the service exists, so a 401 is seen
     // from the client first and then as the service's re-emission.
@@ -132,26 +124,19 @@ void AuthServiceTest::initTestCase()
     connect(service, &AuthService::userInfoUpdated, this,
             [this](const User &u) { m_events << "userInfoUpdated(" + u.email + ")"; });
 
-    m_server->route("GET", "/api/v1/echo", [](const RecordedRequest &) {
+    m_rig.backend().route("GET", "/api/v1/echo", [](const RecordedRequest &) {
         return Reply::json({{"success", true}});
     });
 }
 
 void AuthServiceTest::init()
 {
-    m_server->clearFaults();
-    HttpClient::instance()->setBaseUrl(m_baseUrl);
     if (!TokenManager::instance()->token().isEmpty() || TokenManager::instance()->getUser().id != 0)
         TokenManager::instance()->logout();
     HttpClient::instance()->clearAuthToken();
-    m_server->clearRequests();
+    m_rig.reset();
     m_events.clear();
     m_callbacks = 0;
-}
-
-void AuthServiceTest::answer(const QByteArray &method, const QString &path, const Reply &reply)
-{
-    m_server->route(method, path, [reply](const RecordedRequest &) { return reply; });
 }
 
 void AuthServiceTest::signIn(const QString &token, const User &account)
@@ -230,13 +215,13 @@ void AuthServiceTest::requestShapes()
     QFETCH(bool, authorized);
     QFETCH(QString, body);
 
-    answer(method, path, Reply::json({{"success", true}}));
+    m_rig.answer(method, path, Reply::json({{"success", true}}));
     // Logged in, so leaving the token off the sign-in requests is the service's choice.
     signIn("tok-shape", user(3, "old@b.c"));
     runOperation(operation);
     QVERIFY(waitForCallbacks());
 
-    const QList<RecordedRequest> requests = m_server->requests();
+    const QList<RecordedRequest> requests = m_rig.backend().requests();
     QCOMPARE(requests.size(), 1);
     QCOMPARE(requests.first().method, method);
     QCOMPARE(requests.first().path, path);
@@ -264,7 +249,7 @@ void AuthServiceTest::successfulSignInOrder()
     QFETCH(QString, path);
     QFETCH(QString, signal);
 
-    answer("POST", path, Reply{200, authReply("tok-A", userJson(7, "a@b.c")), "application/json"});
+    m_rig.answer("POST", path, Reply{200, authReply("tok-A", userJson(7, "a@b.c")), "application/json"});
     AuthService::UserCallback callback = [this](bool success, const QString &message, const User &u) {
         m_events << QStringLiteral("callback(%1,%2,%3) client=%4")
                         .arg(success ? "true" : "false", message, u.email,
@@ -286,8 +271,8 @@ void AuthServiceTest::successfulSignInOrder()
     QCOMPARE(storedToken(), QStringLiteral("tok-A"));
     QCOMPARE(TokenManager::instance()->getUser().id, 7);
 
-    QTRY_COMPARE(m_server->requests("GET", "/api/v1/echo").size(), 1);
-    QCOMPARE(m_server->requests("GET", "/api/v1/echo").first().header("Authorization"),
+    QTRY_COMPARE(m_rig.backend().requests("GET", "/api/v1/echo").size(), 1);
+    QCOMPARE(m_rig.backend().requests("GET", "/api/v1/echo").first().header("Authorization"),
              QByteArray("Bearer tok-A"));
 }
 
@@ -327,7 +312,7 @@ void AuthServiceTest::refusedSignInStoresNothing()
     QFETCH(QString, message);
 
     const QString path = operation == "login" ? "/api/v1/auth/login" : "/api/v1/auth/register";
-    answer("POST", path, Reply{status, body, "application/json"});
+    m_rig.answer("POST", path, Reply{status, body, "application/json"});
     // An earlier login stays in force when another sign-in attempt fails.
     signIn("tok-old", user(3, "old@b.c"));
     const QString userBefore = storedUser();
@@ -361,11 +346,11 @@ void AuthServiceTest::logoutAlwaysClearsLogin()
     QFETCH(int, status);
     QFETCH(bool, deadBackend);
 
-    answer("POST", "/api/v1/auth/logout", Reply::json({{"success", status == 200}}, status ? status : 200));
+    m_rig.answer("POST", "/api/v1/auth/logout", Reply::json({{"success", status == 200}}, status ? status : 200));
     signIn("tok-old", user(3, "old@b.c"));
     const QString deviceId = TokenManager::instance()->getDeviceId();
     if (deadBackend)
-        HttpClient::instance()->setBaseUrl(refusedBaseUrl());
+        m_rig.refuseConnections();
 
     AuthService::instance()->logout([this](bool success, const QString &message) {
         m_events << QStringLiteral("callback(%1,%2) client=%3")
@@ -386,14 +371,14 @@ void AuthServiceTest::logoutAlwaysClearsLogin()
     QCOMPARE(storedUser(), QStringLiteral("absent"));
     QCOMPARE(LocalStorage::instance()->getString("device_id"), deviceId);
     QVERIFY(!TokenManager::instance()->isLoggedIn());
-    QCOMPARE(m_server->requests("POST", "/api/v1/auth/logout").size(), deadBackend ? 0 : 1);
+    QCOMPARE(m_rig.backend().requests("POST", "/api/v1/auth/logout").size(), deadBackend ? 0 : 1);
 }
 
 void AuthServiceTest::currentUserIsStored()
 {
     QJsonObject fresh = userJson(7, "a@b.c", "新名字");
     fresh.insert("is_vip", true);
-    answer("GET", "/api/v1/auth/me", Reply::json({{"success", true}, {"data", fresh}}));
+    m_rig.answer("GET", "/api/v1/auth/me", Reply::json({{"success", true}, {"data", fresh}}));
     signIn("tok-me", user(7, "a@b.c", "旧名字"));
 
     AuthService::instance()->getCurrentUser(recordingCallback());
@@ -438,7 +423,7 @@ void AuthServiceTest::currentUserRejectedKeepsStoredUser()
     QFETCH(QByteArray, body);
     QFETCH(QStringList, expected);
 
-    answer("GET", "/api/v1/auth/me", Reply{status, body, "application/json"});
+    m_rig.answer("GET", "/api/v1/auth/me", Reply{status, body, "application/json"});
     signIn("tok-me", user(7, "a@b.c", "原名"));
     const QString userBefore = storedUser();
 
@@ -467,19 +452,19 @@ void AuthServiceTest::currentUserReplyAfterLoginChangeIsDropped()
     QFETCH(bool, signInAgain);
     QFETCH(QString, userAfter);
 
-    answer("GET", "/api/v1/auth/me", Reply::json({{"success", true}, {"data", userJson(7, "a@b.c", "迟到")}}));
-    answer("POST", "/api/v1/auth/logout", Reply::json({{"success", true}}));
-    answer("POST", "/api/v1/auth/login", Reply{200, authReply("tok-B", userJson(8, "b@b.c")), "application/json"});
+    m_rig.answer("GET", "/api/v1/auth/me", Reply::json({{"success", true}, {"data", userJson(7, "a@b.c", "迟到")}}));
+    m_rig.answer("POST", "/api/v1/auth/logout", Reply::json({{"success", true}}));
+    m_rig.answer("POST", "/api/v1/auth/login", Reply{200, authReply("tok-B", userJson(8, "b@b.c")), "application/json"});
     Fault slow;
     slow.delayMs = 400;
-    m_server->setFault("GET", "/api/v1/auth/me", slow);
+    m_rig.backend().setFault("GET", "/api/v1/auth/me", slow);
     signIn("tok-me", user(7, "a@b.c"));
 
     auto meReplies = std::make_shared<QStringList>();
     AuthService::instance()->getCurrentUser([meReplies](bool success, const QString &message, const User &u) {
         *meReplies << QStringLiteral("%1,%2,%3").arg(success ? "true" : "false", message, u.email);
     });
-    QTRY_COMPARE(m_server->requests("GET", "/api/v1/auth/me").size(), 1);
+    QTRY_COMPARE(m_rig.backend().requests("GET", "/api/v1/auth/me").size(), 1);
     if (signInAgain)
         AuthService::instance()->login("b@b.c", "pw", recordingCallback());
     else

@@ -3,9 +3,8 @@
 #include "api/security/TokenManager.h"
 #include "api/services/ConfigService.h"
 #include "api/storage/LocalStorage.h"
-#include "localbackend/LocalBackendServer.h"
+#include "support/BackendTestRig.h"
 #include "support/LogCapture.h"
-#include "support/TestEnvironment.h"
 #include "support/WaitForCount.h"
 
 #include <QJsonDocument>
@@ -19,7 +18,6 @@ using Norvane::Api::Security::TokenManager;
 using Norvane::Api::Services::ConfigService;
 using Norvane::Api::Storage::LocalStorage;
 using Norvane::LocalBackend::Fault;
-using Norvane::LocalBackend::LocalBackendServer;
 using Norvane::LocalBackend::RecordedRequest;
 using Norvane::LocalBackend::Reply;
 
@@ -89,13 +87,12 @@ private slots:
     void trialReplyAfterLoginChangeIsDropped();
 
 private:
-    void answer(const QByteArray &method, const QString &path, const Reply &reply);
     void applyBaseline();
     ConfigService::ConfigCallback recordingConfigCallback();
     void startTrialActivation(bool vip);
     bool waitForCallbacks(int count = 1);
 
-    LocalBackendServer *m_server = nullptr;
+    BackendTestRig m_rig;
     QStringList m_events;
     int m_callbacks = 0;
 
@@ -107,10 +104,7 @@ private:
 
 void ConfigServiceTest::initTestCase()
 {
-    TestEnvironment::isolate();
-    m_server = new LocalBackendServer(this);
-    QVERIFY(m_server->listen());
-    HttpClient::instance()->setBaseUrl(m_server->baseUrl().toString());
+    QVERIFY(m_rig.start());
 
     // A configuration cached by an earlier run, in place before the service exists.
     const QJsonObject cached{{"app_name", item("string", "缓存应用")},
@@ -138,24 +132,18 @@ void ConfigServiceTest::initTestCase()
 
 void ConfigServiceTest::init()
 {
-    m_server->clearFaults();
-    m_server->clearRequests();
+    m_rig.reset();
     m_events.clear();
     m_callbacks = 0;
 }
 
-void ConfigServiceTest::answer(const QByteArray &method, const QString &path, const Reply &reply)
-{
-    m_server->route(method, path, [reply](const RecordedRequest &) { return reply; });
-}
-
 void ConfigServiceTest::applyBaseline()
 {
-    answer("GET", "/api/v1/configs", Reply{200, envelope(baselineConfig()), "application/json"});
+    m_rig.answer("GET", "/api/v1/configs", Reply{200, envelope(baselineConfig()), "application/json"});
     ConfigService::instance()->getConfigs(recordingConfigCallback());
     QVERIFY(waitForCallbacks());
     QCOMPARE(ConfigService::instance()->currentConfig().appName, QStringLiteral("基线应用"));
-    m_server->clearRequests();
+    m_rig.backend().clearRequests();
     m_events.clear();
     m_callbacks = 0;
 }
@@ -195,9 +183,9 @@ void ConfigServiceTest::cachedConfigurationAppliedAtStart()
     QVERIFY(m_signedRepliesAtStart);
 
     // The very first request already decodes a reply signed with the cached secret.
-    m_server->setSigning(true, "cached-secret");
+    m_rig.backend().setSigning(true, "cached-secret");
     const QJsonObject data{{"trial", QJsonObject{{"hours_remaining", 2.5}}}, {"account_status", "active"}};
-    answer("GET", "/api/v1/trial/status", Reply{200, envelope(data), "application/json"});
+    m_rig.answer("GET", "/api/v1/trial/status", Reply{200, envelope(data), "application/json"});
     bool succeeded = false;
     TrialStatus received;
     ConfigService::instance()->getTrialStatus([&](bool success, const QString &, const TrialStatus &status) {
@@ -206,7 +194,7 @@ void ConfigServiceTest::cachedConfigurationAppliedAtStart()
         ++m_callbacks;
     });
     const bool answered = waitForCallbacks();
-    m_server->setSigning(false, QString());
+    m_rig.backend().setSigning(false, QString());
     QVERIFY(answered);
     QVERIFY(succeeded);
     QCOMPARE(received.trial.hoursRemaining, 2.5);
@@ -241,7 +229,7 @@ void ConfigServiceTest::requestShapes()
     QFETCH(bool, authorized);
     QFETCH(QByteArray, body);
 
-    answer(method, path, Reply::json({{"success", false}, {"message", "拒绝"}}, 403));
+    m_rig.answer(method, path, Reply::json({{"success", false}, {"message", "拒绝"}}, 403));
     // Logged in, so leaving the token off the configuration request is the service's choice.
     HttpClient::instance()->setAuthToken("tok-cfg");
     ConfigService *service = ConfigService::instance();
@@ -260,7 +248,7 @@ void ConfigServiceTest::requestShapes()
     HttpClient::instance()->clearAuthToken();
     QVERIFY(answered);
 
-    const QList<RecordedRequest> requests = m_server->requests();
+    const QList<RecordedRequest> requests = m_rig.backend().requests();
     QCOMPARE(requests.size(), 1);
     QCOMPARE(requests.first().method, method);
     QCOMPARE(requests.first().path, path);
@@ -305,7 +293,7 @@ void ConfigServiceTest::successfulReplyIsCachedAndApplied()
     QFETCH(bool, maintenance);
 
     applyBaseline();
-    answer("GET", "/api/v1/configs", Reply{200, envelope(data), "application/json"});
+    m_rig.answer("GET", "/api/v1/configs", Reply{200, envelope(data), "application/json"});
     ConfigService::instance()->getConfigs(recordingConfigCallback());
     QVERIFY(waitForCallbacks());
 
@@ -349,7 +337,7 @@ void ConfigServiceTest::unusableReplyChangesNothing()
 
     applyBaseline();
     const QString cacheBefore = storage()->getString("cached_configs");
-    answer("GET", "/api/v1/configs", Reply{status, body, "application/json"});
+    m_rig.answer("GET", "/api/v1/configs", Reply{status, body, "application/json"});
     ConfigService::instance()->getConfigs(recordingConfigCallback());
     QVERIFY(waitForCallbacks());
 
@@ -375,7 +363,7 @@ void ConfigServiceTest::initializePassesTheOutcome()
     QFETCH(int, status);
     QFETCH(bool, success);
 
-    answer("GET", "/api/v1/configs", Reply{status, envelope(baselineConfig()), "application/json"});
+    m_rig.answer("GET", "/api/v1/configs", Reply{status, envelope(baselineConfig()), "application/json"});
     QList<bool> outcomes;
     ConfigService::instance()->initialize([&](bool ok) {
         outcomes << ok;
@@ -410,7 +398,7 @@ void ConfigServiceTest::trialStatus()
     QFETCH(int, hoursTotal);
     QFETCH(bool, isVip);
 
-    answer("GET", "/api/v1/trial/status", Reply{status, body, "application/json"});
+    m_rig.answer("GET", "/api/v1/trial/status", Reply{status, body, "application/json"});
     TrialStatus received;
     QStringList outcomes;
     ConfigService::instance()->getTrialStatus([&](bool ok, const QString &text, const TrialStatus &s) {
@@ -464,8 +452,8 @@ void ConfigServiceTest::trialActivation()
     QFETCH(bool, stored);
     QFETCH(QString, logLine);
 
-    answer("POST", vip ? "/api/v1/trial/activate-vip" : "/api/v1/trial/activate-free",
-           Reply{status, body, "application/json"});
+    m_rig.answer("POST", vip ? "/api/v1/trial/activate-vip" : "/api/v1/trial/activate-free",
+                 Reply{status, body, "application/json"});
     TokenManager::instance()->login("tok-trial", User::fromJson(userJson(9, "t@b.c", false)));
     HttpClient::instance()->setAuthToken("tok-trial");
     const QString userBefore = storage()->getString("user_info");
@@ -508,16 +496,16 @@ void ConfigServiceTest::trialReplyAfterLoginChangeIsDropped()
     QFETCH(bool, signInAgain);
 
     const QString path = vip ? "/api/v1/trial/activate-vip" : "/api/v1/trial/activate-free";
-    answer("POST", path,
-           Reply::json({{"success", true}, {"message", "体验已激活"}, {"data", userJson(9, "t@b.c", true)}}));
+    m_rig.answer("POST", path,
+                 Reply::json({{"success", true}, {"message", "体验已激活"}, {"data", userJson(9, "t@b.c", true)}}));
     Fault slow;
     slow.delayMs = 400;
-    m_server->setFault("POST", path, slow);
+    m_rig.backend().setFault("POST", path, slow);
     TokenManager::instance()->login("tok-trial", User::fromJson(userJson(9, "t@b.c", false)));
     HttpClient::instance()->setAuthToken("tok-trial");
 
     startTrialActivation(vip);
-    QTRY_COMPARE(m_server->requests("POST", path).size(), 1);
+    QTRY_COMPARE(m_rig.backend().requests("POST", path).size(), 1);
 
     const User other = User::fromJson(userJson(8, "other@b.c", false));
     TokenManager::instance()->logout();

@@ -3,9 +3,8 @@
 #include "api/network/HttpClient.h"
 #include "api/security/TokenManager.h"
 #include "api/services/HeartbeatService.h"
-#include "localbackend/LocalBackendServer.h"
+#include "support/BackendTestRig.h"
 #include "support/LogCapture.h"
-#include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -22,7 +21,6 @@ using Norvane::Api::Network::HttpClient;
 using Norvane::Api::Security::TokenManager;
 using Norvane::Api::Services::HeartbeatService;
 using Norvane::LocalBackend::Fault;
-using Norvane::LocalBackend::LocalBackendServer;
 using Norvane::LocalBackend::RecordedRequest;
 using Norvane::LocalBackend::Reply;
 
@@ -206,7 +204,7 @@ private slots:
 private:
     bool settle();
 
-    LocalBackendServer *m_server = nullptr;
+    BackendTestRig m_rig;
     QJsonObject m_reply;
     QString m_revokedToken;
     int m_answered = 0;
@@ -214,18 +212,16 @@ private:
 
 void HeartbeatServiceTest::initTestCase()
 {
-    TestEnvironment::isolate();
+    QVERIFY(m_rig.start());
     forwardedHandler() = qInstallMessageHandler(countBeats);
 
-    m_server = new LocalBackendServer(this);
-    QVERIFY(m_server->listen());
     // The back end refuses a token it has revoked, as it does after a logout.
-    m_server->route("POST", kHeartbeatPath, [this](const RecordedRequest &request) {
+    m_rig.backend().route("POST", kHeartbeatPath, [this](const RecordedRequest &request) {
         if (!m_revokedToken.isEmpty() && request.header("Authorization") == "Bearer " + m_revokedToken.toUtf8())
             return Reply::json({{"success", false}, {"message", "Token已失效"}}, 401);
         return Reply::json(m_reply);
     });
-    m_server->route("GET", kStatsPath, [](const RecordedRequest &) {
+    m_rig.backend().route("GET", kStatsPath, [](const RecordedRequest &) {
         return Reply::json(parse(R"({"success":true,"data":{"online_users":12,"online_devices":30}})"));
     });
 
@@ -238,10 +234,8 @@ void HeartbeatServiceTest::initTestCase()
 
 void HeartbeatServiceTest::init()
 {
-    HttpClient::instance()->setBaseUrl(m_server->baseUrl().toString());
+    m_rig.reset();
     HttpClient::instance()->setAuthToken(kToken);
-    m_server->clearFaults();
-    m_server->clearRequests();
     m_reply = activeReply();
     m_revokedToken.clear();
 }
@@ -296,7 +290,7 @@ void HeartbeatServiceTest::startInterval()
     QCOMPARE(service()->heartbeatIntervalMs(), expectedMs);
     QCOMPARE(log.contains(QStringLiteral("[HeartbeatService] 心跳间隔过大，使用默认间隔:")), warned);
     QVERIFY(settle());
-    QCOMPARE(m_server->requests("POST", kHeartbeatPath).size(), 1);
+    QCOMPARE(m_rig.backend().requests("POST", kHeartbeatPath).size(), 1);
 }
 
 void HeartbeatServiceTest::bodiesOfStartTickAndStop()
@@ -307,12 +301,12 @@ void HeartbeatServiceTest::bodiesOfStartTickAndStop()
     service()->updateTraffic(5000000000LL, 2000);
     service()->updateLatency(45);
 
-    QTRY_VERIFY(m_server->requests("POST", kHeartbeatPath).size() >= 3);
+    QTRY_VERIFY(m_rig.backend().requests("POST", kHeartbeatPath).size() >= 3);
     service()->stopAutoHeartbeat();
     QVERIFY(!service()->isAutoHeartbeatRunning());
     QVERIFY(settle());
 
-    const QList<RecordedRequest> requests = m_server->requests("POST", kHeartbeatPath);
+    const QList<RecordedRequest> requests = m_rig.backend().requests("POST", kHeartbeatPath);
     const QByteArray first = expectedBody("connected", 0, 0, 0);
     const QByteArray tick = expectedBody("connected", 5000000000LL, 2000, 45);
     const QByteArray last = expectedBody("disconnected", 5000000000LL, 2000, 45);
@@ -327,11 +321,11 @@ void HeartbeatServiceTest::bodiesOfStartTickAndStop()
     }
 
     // Stopping reset the stored figures: the next session starts from zero.
-    m_server->clearRequests();
+    m_rig.backend().clearRequests();
     service()->setDefaultIntervalMs(HeartbeatService::kDefaultIntervalMs);
     service()->startAutoHeartbeat(8, 0);
     QVERIFY(settle());
-    QCOMPARE(bodiesOf(m_server->requests("POST", kHeartbeatPath)), QByteArrayList({first}));
+    QCOMPARE(bodiesOf(m_rig.backend().requests("POST", kHeartbeatPath)), QByteArrayList({first}));
 }
 
 void HeartbeatServiceTest::restartSaysGoodbyeFirst()
@@ -348,7 +342,7 @@ void HeartbeatServiceTest::restartSaysGoodbyeFirst()
                                  "[HeartbeatService] 发送心跳, 服务器ID: 7 , 状态: \"disconnected\" , Token长度: 5",
                                  "[HeartbeatService] 发送心跳, 服务器ID: 8 , 状态: \"connected\" , Token长度: 5",
                              }));
-    QCOMPARE(sorted(bodiesOf(m_server->requests("POST", kHeartbeatPath))),
+    QCOMPARE(sorted(bodiesOf(m_rig.backend().requests("POST", kHeartbeatPath))),
              sorted({expectedBody("connected", 0, 0, 0), expectedBody("connected", 0, 0, 0),
                      expectedBody("disconnected", 10, 20, 5)}));
 }
@@ -484,10 +478,7 @@ void HeartbeatServiceTest::replyOrders()
     QFETCH(QByteArray, body);
     QFETCH(QStringList, events);
 
-    Fault fault;
-    fault.status = status;
-    fault.body = body;
-    m_server->setFault("POST", kHeartbeatPath, fault);
+    m_rig.replaceAnswer("POST", kHeartbeatPath, status, body);
 
     LogCapture log;
     EventRecorder recorder(service());
@@ -499,7 +490,7 @@ void HeartbeatServiceTest::replyOrders()
     QCOMPARE(log.contains("[HeartbeatService] 需要强制断开连接:"), forcedBySuccess);
     QCOMPARE(log.contains("[HeartbeatService] 检测到401错误，用户可能在其他设备登录"), status == 401);
     QCOMPARE(log.contains("[HeartbeatService] 心跳发送失败:"), events.last().startsWith("heartbeatFailed"));
-    QCOMPARE(m_server->requests("POST", kHeartbeatPath).size(), 1);
+    QCOMPARE(m_rig.backend().requests("POST", kHeartbeatPath).size(), 1);
 }
 
 void HeartbeatServiceTest::junkReplyLeavesTheHeartbeatRunning()
@@ -508,7 +499,7 @@ void HeartbeatServiceTest::junkReplyLeavesTheHeartbeatRunning()
     portal.body = "<html><body>请先登录热点</body></html>";
     portal.contentType = "text/html";
     portal.times = 1;
-    m_server->setFault("POST", kHeartbeatPath, portal);
+    m_rig.backend().setFault("POST", kHeartbeatPath, portal);
     service()->setDefaultIntervalMs(50);
 
     EventRecorder recorder(service());
@@ -538,7 +529,7 @@ void HeartbeatServiceTest::unauthorizedWhileRunning()
     fault.status = 401;
     fault.body = R"({"success":false,"message":"Token无效"})";
     fault.times = refusals;
-    m_server->setFault("POST", kHeartbeatPath, fault);
+    m_rig.backend().setFault("POST", kHeartbeatPath, fault);
 
     QStringList runningWhenForced;
     QSignalSpy forced(service(), &HeartbeatService::forceDisconnectRequired);
@@ -559,9 +550,9 @@ void HeartbeatServiceTest::unauthorizedWhileRunning()
     QVERIFY(!service()->isAutoHeartbeatRunning());
     QCOMPARE(log.count("[HeartbeatService] 检测到401错误，用户可能在其他设备登录"), forcedCount);
     QCOMPARE(log.count("[HeartbeatService] 停止自动心跳"), 1);
-    QCOMPARE(sorted(bodiesOf(m_server->requests("POST", kHeartbeatPath))),
+    QCOMPARE(sorted(bodiesOf(m_rig.backend().requests("POST", kHeartbeatPath))),
              sorted({expectedBody("connected", 0, 0, 0), expectedBody("disconnected", 100, 200, 0)}));
-    for (const RecordedRequest &request : m_server->requests("POST", kHeartbeatPath))
+    for (const RecordedRequest &request : m_rig.backend().requests("POST", kHeartbeatPath))
         QCOMPARE(request.header("Authorization"), QByteArray("Bearer tok-1"));
 }
 
@@ -615,7 +606,7 @@ void HeartbeatServiceTest::farewellBeatRacingLogout()
     QCOMPARE(recorder.events.last(), outcome);
     if (!forced)
         QCOMPARE(recorder.events, QStringList({outcome}));
-    QCOMPARE(m_server->requests("POST", kHeartbeatPath).last().header("Authorization"),
+    QCOMPARE(m_rig.backend().requests("POST", kHeartbeatPath).last().header("Authorization"),
              QByteArray("Bearer tok-1"));
 }
 
@@ -634,7 +625,7 @@ void HeartbeatServiceTest::newSessionSurvivesStaleUnauthorized()
     QCOMPARE(forced.count(), 0);
     QVERIFY(service()->isAutoHeartbeatRunning());
     QByteArrayList headers;
-    for (const RecordedRequest &request : m_server->requests("POST", kHeartbeatPath))
+    for (const RecordedRequest &request : m_rig.backend().requests("POST", kHeartbeatPath))
         headers << request.header("Authorization");
     QCOMPARE(sorted(headers), QByteArrayList({"Bearer tok-1", "Bearer tok-1", "Bearer tok-2"}));
 }
@@ -653,7 +644,7 @@ void HeartbeatServiceTest::noToken()
     // Without a completion the failure is still signalled.
     service()->sendHeartbeat(3, "connected", 1, 2, 3);
     QCOMPARE(recorder.events.size(), 3);
-    QVERIFY(m_server->requests().isEmpty());
+    QVERIFY(m_rig.backend().requests().isEmpty());
 }
 
 void HeartbeatServiceTest::noTokenWhileRunningKeepsTicking()
@@ -665,7 +656,7 @@ void HeartbeatServiceTest::noTokenWhileRunningKeepsTicking()
 
     QTRY_VERIFY(failed.count() >= 3);
     QVERIFY(service()->isAutoHeartbeatRunning());
-    QVERIFY(m_server->requests().isEmpty());
+    QVERIFY(m_rig.backend().requests().isEmpty());
 }
 
 void HeartbeatServiceTest::quitSendsLastBeat()
@@ -677,12 +668,12 @@ void HeartbeatServiceTest::quitSendsLastBeat()
     QVERIFY(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit"));
     QVERIFY(!service()->isAutoHeartbeatRunning());
     QVERIFY(settle());
-    QCOMPARE(bodiesOf(m_server->requests("POST", kHeartbeatPath)).count(expectedBody("disconnected", 0, 0, 80)), 1);
+    QCOMPARE(bodiesOf(m_rig.backend().requests("POST", kHeartbeatPath)).count(expectedBody("disconnected", 0, 0, 80)), 1);
 
     // Idle at quit: nothing to say.
     QVERIFY(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit"));
     QVERIFY(settle());
-    QCOMPARE(m_server->requests("POST", kHeartbeatPath).size(), 2);
+    QCOMPARE(m_rig.backend().requests("POST", kHeartbeatPath).size(), 2);
 }
 
 void HeartbeatServiceTest::responseRecord_data()
@@ -775,10 +766,7 @@ void HeartbeatServiceTest::stats()
     QFETCH(int, devices);
 
     if (status != 0) {
-        Fault fault;
-        fault.status = status;
-        fault.body = body;
-        m_server->setFault("GET", kStatsPath, fault);
+        m_rig.replaceAnswer("GET", kStatsPath, status, body);
     }
 
     EventRecorder recorder(service());
@@ -792,7 +780,7 @@ void HeartbeatServiceTest::stats()
     QCOMPARE(outcomes.first(), std::make_tuple(success, users, devices));
     QVERIFY(recorder.events.isEmpty());
     QVERIFY(log.contains("[HeartbeatService] 获取统计数据"));
-    const QList<RecordedRequest> requests = m_server->requests("GET", kStatsPath);
+    const QList<RecordedRequest> requests = m_rig.backend().requests("GET", kStatsPath);
     QCOMPARE(requests.size(), 1);
     QCOMPARE(requests.first().header("Authorization"), QByteArray("Bearer tok-1"));
     QVERIFY(requests.first().body.isEmpty());

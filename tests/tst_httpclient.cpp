@@ -1,12 +1,11 @@
 #include "api/network/HttpClient.h"
 #include "api/security/CryptoUtil.h"
-#include "localbackend/LocalBackendServer.h"
+#include "support/BackendTestRig.h"
 #include "support/LogCapture.h"
 #include "support/LogSecrets.h"
 #include "support/PartialReplyHttpServer.h"
 #include "support/ReplyCatcher.h"
 #include "support/TestCertificate.h"
-#include "support/RefusedBaseUrl.h"
 #include "support/TestEnvironment.h"
 
 #include <QJsonArray>
@@ -99,48 +98,31 @@ private slots:
     void networkWorkEndsWithTheApplication();
 
 private:
-    void answerEcho(int status, const QByteArray &body);
-
-    LocalBackendServer *m_server = nullptr;
-    QString m_baseUrl;
+    BackendTestRig m_rig;
 };
 
 void HttpClientTest::initTestCase()
 {
-    TestEnvironment::isolate();
-    m_server = new LocalBackendServer(this);
-    QVERIFY(m_server->listen());
-    m_baseUrl = m_server->baseUrl().toString();
-    m_server->route("GET", "/api/v1/echo", [](const RecordedRequest &) {
+    QVERIFY(m_rig.start());
+    m_rig.backend().route("GET", "/api/v1/echo", [](const RecordedRequest &) {
         return Reply::json({{"success", true}, {"message", "ok"}});
     });
-    m_server->route("POST", "/api/v1/echo", [](const RecordedRequest &) {
+    m_rig.backend().route("POST", "/api/v1/echo", [](const RecordedRequest &) {
         return Reply::json({{"success", true}});
     });
 }
 
 void HttpClientTest::init()
 {
-    client()->setBaseUrl(m_baseUrl);
+    m_rig.reset();
     client()->clearAuthToken();
     client()->setApiEncryption(false, QString());
     client()->setTransferTimeout(HttpClient::kDefaultTransferTimeout);
-    m_server->clearFaults();
-    m_server->clearRequests();
 }
 
 void HttpClientTest::cleanup()
 {
-    m_server->setSigning(false, QString());
-}
-
-// The echo route answers with this status and body from now on.
-void HttpClientTest::answerEcho(int status, const QByteArray &body)
-{
-    Fault fault;
-    fault.status = status;
-    fault.body = body;
-    m_server->setFault("GET", "/api/v1/echo", fault);
+    m_rig.backend().setSigning(false, QString());
 }
 
 void HttpClientTest::defaults()
@@ -167,7 +149,7 @@ void HttpClientTest::urlJoining()
     QFETCH(bool, baseWithSlash);
     QFETCH(QString, endpoint);
 
-    QString base = m_baseUrl;
+    QString base = m_rig.backend().baseUrl().toString();
     if (!baseWithSlash)
         base.chop(1);
     client()->setBaseUrl(base);
@@ -176,8 +158,8 @@ void HttpClientTest::urlJoining()
     client()->get(endpoint, catcher.callback());
     QVERIFY(catcher.wait());
     QVERIFY(catcher.last().isSuccess());
-    QCOMPARE(m_server->requests().size(), 1);
-    QCOMPARE(m_server->requests().first().path, QStringLiteral("/api/v1/echo"));
+    QCOMPARE(m_rig.backend().requests().size(), 1);
+    QCOMPARE(m_rig.backend().requests().first().path, QStringLiteral("/api/v1/echo"));
 }
 
 void HttpClientTest::queryItemsInKeyOrder()
@@ -192,7 +174,7 @@ void HttpClientTest::queryItemsInKeyOrder()
     client()->get("echo", catcher.callback());
     QVERIFY(catcher.wait(2));
 
-    const QList<RecordedRequest> requests = m_server->requests();
+    const QList<RecordedRequest> requests = m_rig.backend().requests();
     QCOMPARE(requests.size(), 2);
     QStringList sent;
     for (const RecordedRequest &request : requests)
@@ -207,7 +189,7 @@ void HttpClientTest::fixedHeaders()
     client()->postNoAuth("echo", {{"a", 1}}, catcher.callback());
     QVERIFY(catcher.wait());
 
-    const RecordedRequest request = m_server->requests().first();
+    const RecordedRequest request = m_rig.backend().requests().first();
     QCOMPARE(request.header("Content-Type"), QByteArray("application/json"));
     QCOMPARE(request.header("Accept"), QByteArray("application/json"));
     QCOMPARE(request.header("X-Device-Type"), QByteArray("windows"));
@@ -248,7 +230,7 @@ void HttpClientTest::authorizationHeader()
         client()->postNoAuth("echo", {}, catcher.callback());
     QVERIFY(catcher.wait());
 
-    const RecordedRequest request = m_server->requests().first();
+    const RecordedRequest request = m_rig.backend().requests().first();
     QCOMPARE(request.hasHeader("Authorization"), !expected.isEmpty());
     QCOMPARE(request.header("Authorization"), expected);
 }
@@ -261,7 +243,7 @@ void HttpClientTest::postBodyIsCompactAndSorted()
     ReplyCatcher catcher;
     client()->post("echo", body, catcher.callback());
     QVERIFY(catcher.wait());
-    QCOMPARE(m_server->requests().first().body,
+    QCOMPARE(m_rig.backend().requests().first().body,
              QByteArray(R"({"alpha":"a b","middle":{"b":[2,1],"y":true},"zeta":1})"));
 }
 
@@ -298,7 +280,7 @@ void HttpClientTest::envelope()
     QFETCH(QString, message);
     QFETCH(bool, jsonEmpty);
 
-    answerEcho(status, body);
+    m_rig.replaceAnswer("GET", "/api/v1/echo", status, body);
 
     QSignalSpy networkErrors(client(), &HttpClient::networkError);
     ReplyCatcher catcher;
@@ -350,7 +332,7 @@ void HttpClientTest::errorMessageRules()
 
 void HttpClientTest::refusedConnection()
 {
-    client()->setBaseUrl(refusedBaseUrl());
+    m_rig.refuseConnections();
 
     QStringList events;
     connect(client(), &HttpClient::networkError, this,
@@ -373,7 +355,7 @@ void HttpClientTest::transferTimeout()
 {
     Fault fault;
     fault.noAnswer = true;
-    m_server->setFault("GET", "/api/v1/echo", fault);
+    m_rig.backend().setFault("GET", "/api/v1/echo", fault);
     client()->setTransferTimeout(300);
 
     ReplyCatcher catcher;
@@ -441,10 +423,8 @@ void HttpClientTest::unauthorizedSignalsBeforeCallback()
 {
     QFETCH(bool, login);
 
-    Fault fault;
-    fault.status = 401;
-    fault.body = R"({"success":false,"message":"未授权"})";
-    m_server->setFault(login ? "POST" : "GET", login ? "/api/v1/auth/login" : "/api/v1/echo", fault);
+    m_rig.replaceAnswer(login ? "POST" : "GET", login ? "/api/v1/auth/login" : "/api/v1/echo", 401,
+                        R"({"success":false,"message":"未授权"})");
     client()->setAuthToken("stale");
 
     QStringList events;
@@ -510,7 +490,7 @@ void HttpClientTest::signedReplies()
     QFETCH(bool, decoded);
 
     client()->setApiEncryption(true, secret);
-    answerEcho(status, body);
+    m_rig.replaceAnswer("GET", "/api/v1/echo", status, body);
 
     LogCapture log;
     ReplyCatcher catcher;
@@ -548,9 +528,7 @@ void HttpClientTest::wrongSignatureIsAFailure()
     bodies << QJsonDocument(changed).toJson(QJsonDocument::Compact);
 
     for (const QByteArray &body : bodies) {
-        Fault fault;
-        fault.body = body;
-        m_server->setFault("GET", "/api/v1/echo", fault);
+        m_rig.replaceBody("GET", "/api/v1/echo", body);
         QTest::ignoreMessage(QtWarningMsg, "[HttpClient] API响应签名验证失败");
         ReplyCatcher catcher;
         client()->get("echo", catcher.callback());
@@ -563,18 +541,18 @@ void HttpClientTest::wrongSignatureIsAFailure()
     }
 
     // The back end's own wrong-signature form is refused the same way.
-    m_server->clearFaults();
-    m_server->setSigning(true, secret);
+    m_rig.backend().clearFaults();
+    m_rig.backend().setSigning(true, secret);
     Fault invalid;
     invalid.signing = Fault::Signing::Invalid;
-    m_server->setFault("GET", "/api/v1/echo", invalid);
+    m_rig.backend().setFault("GET", "/api/v1/echo", invalid);
     QTest::ignoreMessage(QtWarningMsg, "[HttpClient] API响应签名验证失败");
     ReplyCatcher catcher;
     client()->get("echo", catcher.callback());
     QVERIFY(catcher.wait());
     QVERIFY(!catcher.last().isSuccess());
 
-    m_server->clearFaults();
+    m_rig.backend().clearFaults();
     ReplyCatcher signedCatcher;
     client()->get("echo", signedCatcher.callback());
     QVERIFY(signedCatcher.wait());
@@ -585,10 +563,9 @@ void HttpClientTest::wrongSignatureIsAFailure()
 void HttpClientTest::secretsAreMaskedInLogs()
 {
     client()->setAuthToken("bearer-secret");
-    Fault fault;
-    fault.body = R"({"success":true,"token":"reply-token-1","data":{"vmess_link":"vmess://abc",)"
-                 R"("api_secret_key":{"type":"string","value":"sig-secret"},"list":[{"password":"pw2"}]}})";
-    m_server->setFault("POST", "/api/v1/echo", fault);
+    m_rig.replaceBody("POST", "/api/v1/echo",
+                      R"({"success":true,"token":"reply-token-1","data":{"vmess_link":"vmess://abc",)"
+                      R"("api_secret_key":{"type":"string","value":"sig-secret"},"list":[{"password":"pw2"}]}})");
 
     LogCapture log;
     ReplyCatcher catcher;
@@ -634,7 +611,7 @@ void HttpClientTest::signedAndMalformedBodiesKeepSecretsOutOfTheLog()
     QFETCH(QByteArray, body);
 
     client()->setApiEncryption(!clientSecret.isEmpty(), clientSecret);
-    answerEcho(status, body);
+    m_rig.replaceAnswer("GET", "/api/v1/echo", status, body);
 
     LogCapture log;
     ReplyCatcher catcher;
@@ -694,18 +671,19 @@ void HttpClientTest::networkWorkEndsWithTheApplication()
 {
     Fault fault;
     fault.noAnswer = true;
-    m_server->setFault("GET", "/api/v1/echo", fault);
+    m_rig.backend().setFault("GET", "/api/v1/echo", fault);
 
     QProcess probe;
     probe.setProcessEnvironment(TestEnvironment::childEnvironment());
-    probe.start(TestEnvironment::helperPath(QStringLiteral("norvane_exit_probe")), {m_baseUrl});
+    const QString baseUrl = m_rig.backend().baseUrl().toString();
+    probe.start(TestEnvironment::helperPath(QStringLiteral("norvane_exit_probe")), {baseUrl});
     QVERIFY(probe.waitForStarted());
     QVERIFY(QTest::qWaitFor([&]() { return probe.state() == QProcess::NotRunning; }, 10000));
     const QString log = QString::fromUtf8(probe.readAllStandardError());
     QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
     QCOMPARE(probe.exitCode(), 0);
-    QCOMPARE(m_server->requests("GET", "/api/v1/echo").size(), 1);
-    QVERIFY2(log.contains(QStringLiteral("[HttpClient] 应用程序已结束, 请求未发送: \"%1echo\"").arg(m_baseUrl)),
+    QCOMPARE(m_rig.backend().requests("GET", "/api/v1/echo").size(), 1);
+    QVERIFY2(log.contains(QStringLiteral("[HttpClient] 应用程序已结束, 请求未发送: \"%1echo\"").arg(baseUrl)),
              qPrintable(log));
 }
 

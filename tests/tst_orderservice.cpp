@@ -1,10 +1,8 @@
 #include "api/network/HttpClient.h"
 #include "api/services/OrderService.h"
-#include "localbackend/LocalBackendServer.h"
+#include "support/BackendTestRig.h"
 #include "support/LogCapture.h"
 #include "support/Outcome.h"
-#include "support/RefusedBaseUrl.h"
-#include "support/TestEnvironment.h"
 
 #include <QJsonArray>
 #include <QTest>
@@ -14,8 +12,6 @@ using Norvane::Api::Models::OrderListResponse;
 using Norvane::Api::Models::PaginationMeta;
 using Norvane::Api::Network::HttpClient;
 using Norvane::Api::Services::OrderService;
-using Norvane::LocalBackend::Fault;
-using Norvane::LocalBackend::LocalBackendServer;
 using Norvane::LocalBackend::RecordedRequest;
 using Norvane::LocalBackend::Reply;
 
@@ -78,19 +74,15 @@ private slots:
 private:
     Outcome<OrderListResponse> fetch(int page, int perPage = 20);
 
-    LocalBackendServer *m_server = nullptr;
-    QString m_refusedBaseUrl;
+    BackendTestRig m_rig;
     QHash<int, QJsonObject> m_pages;
     QStringList m_events;
 };
 
 void OrderServiceTest::initTestCase()
 {
-    TestEnvironment::isolate();
-    m_refusedBaseUrl = refusedBaseUrl();
-    m_server = new LocalBackendServer(this);
-    QVERIFY(m_server->listen());
-    m_server->route("GET", "/api/v1/orders", [this](const RecordedRequest &request) {
+    QVERIFY(m_rig.start());
+    m_rig.backend().route("GET", "/api/v1/orders", [this](const RecordedRequest &request) {
         return Reply::json(m_pages.value(request.query.queryItemValue("page").toInt(), pageReply(0, {})));
     });
 
@@ -104,12 +96,10 @@ void OrderServiceTest::initTestCase()
 
 void OrderServiceTest::init()
 {
-    HttpClient::instance()->setBaseUrl(m_server->baseUrl().toString());
+    m_rig.reset();
     HttpClient::instance()->clearAuthToken();
-    m_server->clearFaults();
     m_pages.clear();
     service()->clearCache();
-    m_server->clearRequests();
     m_events.clear();
 }
 
@@ -147,7 +137,7 @@ void OrderServiceTest::requests()
     const Outcome<OrderListResponse> outcome = fetch(page, perPage);
     QCOMPARE(outcome.calls, 1);
 
-    const QList<RecordedRequest> requests = m_server->requests();
+    const QList<RecordedRequest> requests = m_rig.backend().requests();
     QCOMPARE(requests.size(), 1);
     QCOMPARE(requests.first().method, QByteArray("GET"));
     QCOMPARE(requests.first().path, QStringLiteral("/api/v1/orders"));
@@ -170,8 +160,8 @@ void OrderServiceTest::allOrdersIsOneRequestForTheFirstHundred()
     QVERIFY(outcome.success);
     QCOMPARE(outcome.message, QStringLiteral("获取成功"));
     QCOMPARE(idsOf(outcome.result), QList<int>({11, 12}));
-    QCOMPARE(m_server->requests().size(), 1); // "last_page" 3 brings no second request
-    QCOMPARE(m_server->requests().first().query.toString(), QStringLiteral("page=1&per_page=100"));
+    QCOMPARE(m_rig.backend().requests().size(), 1); // "last_page" 3 brings no second request
+    QCOMPARE(m_rig.backend().requests().first().query.toString(), QStringLiteral("page=1&per_page=100"));
     QCOMPARE(m_events, QStringList({"callback", "ordersUpdated:11,12"}));
 }
 
@@ -257,14 +247,7 @@ void OrderServiceTest::failures()
     m_pages.insert(1, pageReply(1, {1, 2}));
     fetch(1);
     m_events.clear();
-    if (refused) {
-        HttpClient::instance()->setBaseUrl(m_refusedBaseUrl);
-    } else {
-        Fault fault;
-        fault.status = status;
-        fault.body = body;
-        m_server->setFault("GET", "/api/v1/orders", fault);
-    }
+    m_rig.fail("GET", "/api/v1/orders", refused, status, body);
 
     const Outcome<OrderListResponse> outcome = fetch(1);
     QCOMPARE(outcome.calls, 1);
@@ -301,9 +284,7 @@ void OrderServiceTest::successWithoutDataArray()
     m_pages.insert(1, pageReply(1, {1, 2}));
     fetch(1);
     m_events.clear();
-    Fault fault;
-    fault.body = body;
-    m_server->setFault("GET", "/api/v1/orders", fault);
+    m_rig.replaceBody("GET", "/api/v1/orders", body);
 
     const Outcome<OrderListResponse> outcome = fetch(page);
     QCOMPARE(outcome.calls, 1);

@@ -1,8 +1,6 @@
-#include "api/network/HttpClient.h"
 #include "api/services/PaymentService.h"
-#include "localbackend/LocalBackendServer.h"
+#include "support/BackendTestRig.h"
 #include "support/LogCapture.h"
-#include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -11,10 +9,8 @@
 #include <QUrl>
 
 using Norvane::Api::Models::PaymentStatusData;
-using Norvane::Api::Network::HttpClient;
 using Norvane::Api::Services::PaymentService;
 using Norvane::LocalBackend::Fault;
-using Norvane::LocalBackend::LocalBackendServer;
 using Norvane::LocalBackend::RecordedRequest;
 using Norvane::LocalBackend::Reply;
 
@@ -67,7 +63,7 @@ private:
     void start(const QString &order, const QString &tag);
     int queries(const QString &order) const;
 
-    LocalBackendServer *m_server = nullptr;
+    BackendTestRig m_rig;
     // Status words per order, answered in turn; the last one repeats. Orders without one: "pending".
     QHash<QString, QStringList> m_script;
     QStringList m_events;
@@ -77,15 +73,13 @@ private:
 
 void PaymentPollingTest::initTestCase()
 {
-    TestEnvironment::isolate();
+    QVERIFY(m_rig.start());
     // Read before any test changes them.
     QCOMPARE(service()->pollInterval(), 5000);
     QCOMPARE(service()->pollLimit(), 60);
     QVERIFY(!service()->isPolling());
 
-    m_server = new LocalBackendServer(this);
-    QVERIFY(m_server->listen());
-    m_server->route("GET", kStatusPattern, [this](const RecordedRequest &request) {
+    m_rig.backend().route("GET", kStatusPattern, [this](const RecordedRequest &request) {
         const QString order = QUrl::fromPercentEncoding(request.pathArgs.value(0).toUtf8());
         QStringList &words = m_script[order];
         const QString word = words.isEmpty() ? QStringLiteral("pending")
@@ -105,11 +99,9 @@ void PaymentPollingTest::initTestCase()
 
 void PaymentPollingTest::init()
 {
-    HttpClient::instance()->setBaseUrl(m_server->baseUrl().toString());
+    m_rig.reset();
     service()->setPollInterval(kTickMs);
     service()->setPollLimit(PaymentService::kDefaultPollLimit);
-    m_server->clearFaults();
-    m_server->clearRequests();
     m_script.clear();
     m_events.clear();
     m_onStatusHook = {};
@@ -143,7 +135,7 @@ void PaymentPollingTest::start(const QString &order, const QString &tag)
 
 int PaymentPollingTest::queries(const QString &order) const
 {
-    return m_server->requests("GET", statusPath(order)).size();
+    return m_rig.backend().requests("GET", statusPath(order)).size();
 }
 
 void PaymentPollingTest::invalidSettingsAreRefused()
@@ -264,7 +256,7 @@ void PaymentPollingTest::failedQueryKeepsPolling()
     fault.status = 503;
     fault.body = R"({"success":false,"message":"暂时不可用"})";
     fault.times = 2; // the query at start and the first tick's
-    m_server->setFault("GET", kStatusPattern, fault);
+    m_rig.backend().setFault("GET", kStatusPattern, fault);
 
     start("ORD-5", "A");
     QTRY_VERIFY(m_events.contains("A completed"));
@@ -302,8 +294,8 @@ void PaymentPollingTest::emptyOrderStopsOnFirstTick()
     QTRY_VERIFY(!service()->isPolling());
     QTest::qWait(3 * kTickMs);
 
-    QCOMPARE(m_server->requests().size(), 1);
-    QCOMPARE(m_server->requests().first().path, QStringLiteral("/api/v1/payments/status/"));
+    QCOMPARE(m_rig.backend().requests().size(), 1);
+    QCOMPARE(m_rig.backend().requests().first().path, QStringLiteral("/api/v1/payments/status/"));
     QCOMPARE(m_events.size(), 1); // the answer to that one query, and no outcome
     QVERIFY(m_events.first().startsWith("A error"));
 }
@@ -346,7 +338,7 @@ void PaymentPollingTest::staleAnswerIsDropped()
     m_script["OLD"] = {"completed"};
     Fault late;
     late.delayMs = 250;
-    m_server->setFault("GET", statusPath("OLD"), late);
+    m_rig.backend().setFault("GET", statusPath("OLD"), late);
 
     start("OLD", "A");
     QTRY_VERIFY(queries("OLD") >= 2); // the query at start and a tick's are on their way

@@ -4,9 +4,8 @@
 #include "api/network/HttpClient.h"
 #include "api/security/TokenManager.h"
 #include "api/services/PaymentService.h"
-#include "localbackend/LocalBackendServer.h"
+#include "support/BackendTestRig.h"
 #include "support/LogCapture.h"
-#include "support/TestEnvironment.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,8 +20,6 @@ using Norvane::Api::Models::SubscriptionPlan;
 using Norvane::Api::Network::HttpClient;
 using Norvane::Api::Security::TokenManager;
 using Norvane::Api::Services::PaymentService;
-using Norvane::LocalBackend::Fault;
-using Norvane::LocalBackend::LocalBackendServer;
 using Norvane::LocalBackend::RecordedRequest;
 using Norvane::LocalBackend::Reply;
 
@@ -83,7 +80,7 @@ private slots:
     void statusReply();
 
 private:
-    LocalBackendServer *m_server = nullptr;
+    BackendTestRig m_rig;
     QJsonObject m_plansReply;
     QJsonObject m_createReply;
     QJsonObject m_statusReply;
@@ -92,14 +89,13 @@ private:
 
 void PaymentServiceTest::initTestCase()
 {
-    TestEnvironment::isolate();
-    m_server = new LocalBackendServer(this);
-    QVERIFY(m_server->listen());
-    m_server->route("GET", "/api/v1/plans", [this](const RecordedRequest &) { return Reply::json(m_plansReply); });
-    m_server->route("POST", "/api/v1/payments/create",
-                    [this](const RecordedRequest &) { return Reply::json(m_createReply); });
-    m_server->route("GET", "/api/v1/payments/status/{}",
-                    [this](const RecordedRequest &) { return Reply::json(m_statusReply); });
+    QVERIFY(m_rig.start());
+    m_rig.backend().route("GET", "/api/v1/plans",
+                          [this](const RecordedRequest &) { return Reply::json(m_plansReply); });
+    m_rig.backend().route("POST", "/api/v1/payments/create",
+                          [this](const RecordedRequest &) { return Reply::json(m_createReply); });
+    m_rig.backend().route("GET", "/api/v1/payments/status/{}",
+                          [this](const RecordedRequest &) { return Reply::json(m_statusReply); });
 
     connect(service(), &PaymentService::plansUpdated, this, [this](const QList<SubscriptionPlan> &plans) {
         m_events << QStringLiteral("plansUpdated %1").arg(plans.size());
@@ -116,10 +112,8 @@ void PaymentServiceTest::initTestCase()
 
 void PaymentServiceTest::init()
 {
-    HttpClient::instance()->setBaseUrl(m_server->baseUrl().toString());
+    m_rig.reset();
     HttpClient::instance()->setAuthToken("tok-1");
-    m_server->clearFaults();
-    m_server->clearRequests();
     m_events.clear();
 }
 
@@ -189,7 +183,7 @@ void PaymentServiceTest::plansRequestHasNoAuthorization()
     QTRY_VERIFY(outcome.called);
     QVERIFY(outcome.success);
 
-    const QList<RecordedRequest> requests = m_server->requests("GET", "/api/v1/plans");
+    const QList<RecordedRequest> requests = m_rig.backend().requests("GET", "/api/v1/plans");
     QCOMPARE(requests.size(), 1);
     QVERIFY(!requests.first().hasHeader("Authorization"));
     QVERIFY(requests.first().body.isEmpty());
@@ -254,14 +248,11 @@ void PaymentServiceTest::failures()
     QFETCH(QByteArray, body);
     QFETCH(QString, message);
 
-    Fault fault;
-    fault.status = status;
-    fault.body = body;
-    m_server->setFault(operation == "create" ? "POST" : "GET",
-                       operation == "plans"    ? "/api/v1/plans"
-                       : operation == "create" ? "/api/v1/payments/create"
-                                               : "/api/v1/payments/status/{}",
-                       fault);
+    m_rig.replaceAnswer(operation == "create" ? "POST" : "GET",
+                        operation == "plans"    ? "/api/v1/plans"
+                        : operation == "create" ? "/api/v1/payments/create"
+                                                : "/api/v1/payments/status/{}",
+                        status, body);
 
     Outcome outcome;
     bool emptyResult = false;
@@ -321,7 +312,7 @@ void PaymentServiceTest::createRequest()
     QTRY_VERIFY(outcome.called);
     QVERIFY(outcome.success);
 
-    const QList<RecordedRequest> requests = m_server->requests("POST", "/api/v1/payments/create");
+    const QList<RecordedRequest> requests = m_rig.backend().requests("POST", "/api/v1/payments/create");
     QCOMPARE(requests.size(), 1);
     const RecordedRequest &request = requests.first();
     QCOMPARE(request.header("Authorization"), token.isEmpty() ? QByteArray() : ("Bearer " + token).toUtf8());
@@ -434,7 +425,7 @@ void PaymentServiceTest::statusPathIsOneSegment()
     QTRY_VERIFY(outcome.called);
     QVERIFY2(outcome.success, qPrintable(outcome.message));
 
-    const QList<RecordedRequest> requests = m_server->requests();
+    const QList<RecordedRequest> requests = m_rig.backend().requests();
     QCOMPARE(requests.size(), 1);
     const RecordedRequest &request = requests.first();
     QCOMPARE(request.method, QByteArray("GET"));
@@ -512,7 +503,7 @@ void PaymentServiceTest::dotOrderNumberIsRefused()
     QVERIFY(received.status.isEmpty());
     QVERIFY(log.contains("[PaymentService] 订单号无效:"));
     QTest::qWait(20);
-    QVERIFY(m_server->requests().isEmpty());
+    QVERIFY(m_rig.backend().requests().isEmpty());
 }
 
 void PaymentServiceTest::statusReply_data()

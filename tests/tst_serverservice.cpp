@@ -1,10 +1,8 @@
 #include "api/network/HttpClient.h"
 #include "api/services/ServerService.h"
-#include "localbackend/LocalBackendServer.h"
+#include "support/BackendTestRig.h"
 #include "support/LogCapture.h"
 #include "support/Outcome.h"
-#include "support/RefusedBaseUrl.h"
-#include "support/TestEnvironment.h"
 
 #include <QJsonArray>
 #include <QTest>
@@ -12,8 +10,6 @@
 using Norvane::Api::Models::Server;
 using Norvane::Api::Network::HttpClient;
 using Norvane::Api::Services::ServerService;
-using Norvane::LocalBackend::Fault;
-using Norvane::LocalBackend::LocalBackendServer;
 using Norvane::LocalBackend::RecordedRequest;
 using Norvane::LocalBackend::Reply;
 
@@ -63,8 +59,7 @@ private slots:
 private:
     void fillCache(const QList<int> &ids);
 
-    LocalBackendServer *m_server = nullptr;
-    QString m_refusedBaseUrl;
+    BackendTestRig m_rig;
     QJsonObject m_listReply;
     QJsonObject m_detailReply;
     QStringList m_events;
@@ -72,13 +67,11 @@ private:
 
 void ServerServiceTest::initTestCase()
 {
-    TestEnvironment::isolate();
-    m_refusedBaseUrl = refusedBaseUrl();
-    m_server = new LocalBackendServer(this);
-    QVERIFY(m_server->listen());
-    m_server->route("GET", "/api/v1/servers", [this](const RecordedRequest &) { return Reply::json(m_listReply); });
-    m_server->route("GET", "/api/v1/servers/{}",
-                    [this](const RecordedRequest &) { return Reply::json(m_detailReply); });
+    QVERIFY(m_rig.start());
+    m_rig.backend().route("GET", "/api/v1/servers",
+                          [this](const RecordedRequest &) { return Reply::json(m_listReply); });
+    m_rig.backend().route("GET", "/api/v1/servers/{}",
+                          [this](const RecordedRequest &) { return Reply::json(m_detailReply); });
 
     connect(service(), &ServerService::serversUpdated, this, [this](const QList<Server> &servers) {
         m_events << QStringLiteral("serversUpdated:%1").arg(servers.size());
@@ -87,13 +80,11 @@ void ServerServiceTest::initTestCase()
 
 void ServerServiceTest::init()
 {
-    HttpClient::instance()->setBaseUrl(m_server->baseUrl().toString());
+    m_rig.reset();
     HttpClient::instance()->clearAuthToken();
-    m_server->clearFaults();
     m_listReply = {{"success", true}, {"data", QJsonArray()}};
     m_detailReply = {{"success", true}, {"data", QJsonObject()}};
     service()->clearCache();
-    m_server->clearRequests();
     m_events.clear();
 }
 
@@ -107,7 +98,7 @@ void ServerServiceTest::fillCache(const QList<int> &ids)
     service()->getAllServers(outcome.callback());
     QVERIFY(outcome.wait());
     QCOMPARE(idsOf(service()->cachedServers()), ids);
-    m_server->clearRequests();
+    m_rig.backend().clearRequests();
     m_events.clear();
 }
 
@@ -151,7 +142,7 @@ void ServerServiceTest::requests()
         service()->getServerById(operation.mid(7).toInt(), detail.callback());
     QVERIFY(QTest::qWaitFor([&]() { return list.calls + detail.calls > 0; }, 10000));
 
-    const QList<RecordedRequest> requests = m_server->requests();
+    const QList<RecordedRequest> requests = m_rig.backend().requests();
     QCOMPARE(requests.size(), 1);
     const RecordedRequest &request = requests.first();
     QCOMPARE(request.method, QByteArray("GET"));
@@ -216,14 +207,7 @@ void ServerServiceTest::listFailures()
     QFETCH(QString, message);
 
     fillCache({5, 6});
-    if (refused) {
-        HttpClient::instance()->setBaseUrl(m_refusedBaseUrl);
-    } else {
-        Fault fault;
-        fault.status = status;
-        fault.body = body;
-        m_server->setFault("GET", "/api/v1/servers", fault);
-    }
+    m_rig.fail("GET", "/api/v1/servers", refused, status, body);
 
     Outcome<QList<Server>> outcome;
     outcome.success = true;
@@ -255,9 +239,7 @@ void ServerServiceTest::listWithoutUsableData()
     QFETCH(QByteArray, body);
 
     fillCache({5, 6});
-    Fault fault;
-    fault.body = body;
-    m_server->setFault("GET", "/api/v1/servers", fault);
+    m_rig.replaceBody("GET", "/api/v1/servers", body);
 
     Outcome<QList<Server>> outcome;
     service()->getAllServers(outcome.callback(&m_events));
@@ -294,9 +276,7 @@ void ServerServiceTest::detailReply()
     QFETCH(int, port);
 
     fillCache({5, 6});
-    Fault fault;
-    fault.body = body;
-    m_server->setFault("GET", "/api/v1/servers/{}", fault);
+    m_rig.replaceBody("GET", "/api/v1/servers/{}", body);
 
     Outcome<Server> outcome;
     service()->getServerById(12, outcome.callback(&m_events));
@@ -316,10 +296,8 @@ void ServerServiceTest::detailReply()
 
 void ServerServiceTest::detailFailureGivesDefaultServer()
 {
-    Fault fault;
-    fault.status = 404;
-    fault.body = R"({"success":false,"message":"服务器不存在","data":{"id":99,"port":1}})";
-    m_server->setFault("GET", "/api/v1/servers/{}", fault);
+    m_rig.replaceAnswer("GET", "/api/v1/servers/{}", 404,
+                        R"({"success":false,"message":"服务器不存在","data":{"id":99,"port":1}})");
 
     Outcome<Server> outcome;
     outcome.success = true;
@@ -356,12 +334,9 @@ void ServerServiceTest::noCallbackStillUpdates()
     QCOMPARE(idsOf(service()->cachedServers()), QList<int>({3}));
 
     // A failure without a completion reaches nobody and changes nothing.
-    Fault fault;
-    fault.status = 500;
-    fault.body = "{}";
-    m_server->setFault("GET", "/api/v1/servers", fault);
+    m_rig.replaceAnswer("GET", "/api/v1/servers", 500, "{}");
     service()->getAllServers();
-    QVERIFY(QTest::qWaitFor([this]() { return m_server->requests().size() == 2; }, 10000));
+    QVERIFY(QTest::qWaitFor([this]() { return m_rig.backend().requests().size() == 2; }, 10000));
     QTest::qWait(50);
     QCOMPARE(m_events, QStringList({"serversUpdated:1"}));
     QCOMPARE(idsOf(service()->cachedServers()), QList<int>({3}));
