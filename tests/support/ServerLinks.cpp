@@ -10,6 +10,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+QString vmessLinkTo(const QString &address, const QString &prefix)
+{
+    const QJsonObject server{{"v", "2"}, {"ps", "测试节点"}, {"add", address}, {"port", "443"},
+                             {"id", "b831381d-6324-4d53-ad4f-8cda48b30811"}, {"aid", "0"}, {"net", "tcp"}};
+    return prefix + QString::fromLatin1(QJsonDocument(server).toJson(QJsonDocument::Compact).toBase64());
+}
+
 QString firstListedServerLink()
 {
     Outcome<QList<Norvane::Api::Models::Server>> servers;
