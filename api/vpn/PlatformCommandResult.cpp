@@ -1,6 +1,6 @@
 #include "api/vpn/PlatformCommandResult.h"
 
-#include "process/PlatformCommand.h"
+#include "platform/process/PlatformCommand.h"
 
 #include <QProcess>
 

@@ -2,9 +2,9 @@
 
 #include "api/vpn/CoreConfigDocument.h"
 #include "api/vpn/ProxyCoreRecord.h"
-#include "files/PrivateFile.h"
-#include "process/PlatformCommand.h"
-#include "process/TiedChildProcess.h"
+#include "platform/files/PrivateFile.h"
+#include "platform/process/PlatformCommand.h"
+#include "platform/process/TiedChildProcess.h"
 
 #include <QCoreApplication>
 #include <QDebug>
