@@ -1,6 +1,6 @@
 #include "api/vpn/Tun2SocksManager.h"
 
-#include "api/vpn/PlatformCommandResult.h"
+#include "platform/process/PlatformCommandResult.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -312,17 +312,7 @@ void Tun2SocksManager::clearAdapterSettings()
 
 bool Tun2SocksManager::runCommand(const QString &program, const QStringList &arguments) const
 {
-    const PlatformCommandResult result = PlatformCommandResult::run(program, arguments, m_commandTimeoutMs);
-    if (!result.finished) {
-        qWarning() << "[Tun2SocksManager] 命令执行超时:" << program;
-        return false;
-    }
-    if (!result.succeeded) {
-        qWarning() << "[Tun2SocksManager] 命令执行失败, 退出码:" << result.exitCode;
-        qWarning() << "[Tun2SocksManager] 错误输出:" << QString::fromLocal8Bit(result.standardError);
-        return false;
-    }
-    return true;
+    return Platform::PlatformCommandResult::runLogged("[Tun2SocksManager]", program, arguments, m_commandTimeoutMs);
 }
 
 void Tun2SocksManager::onTun2SocksStarted()

@@ -3,7 +3,7 @@
 #include "api/vpn/CoreConfigDocument.h"
 #include "api/vpn/ProxyCoreRecord.h"
 #include "platform/files/PrivateFile.h"
-#include "platform/process/PlatformCommand.h"
+#include "platform/process/PlatformCommandResult.h"
 #include "platform/process/TiedChildProcess.h"
 
 #include <QCoreApplication>
@@ -20,21 +20,14 @@
 
 namespace Norvane::Api::Vpn {
 
+using Platform::PlatformCommandResult;
+
 namespace {
 
 const QString kCrashedText = QStringLiteral("XRay进程崩溃");
 
 // Runs on across connections: the process-list check falls on every tenth tick of the program.
 int trafficTickCount = 0;
-
-// Ends a short-lived helper process that outstayed its wait, so it is not left behind.
-void endLeftoverProcess(QProcess &process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.kill();
-    process.waitForFinished();
-}
 
 QString processErrorText(QProcess::ProcessError error)
 {
@@ -368,13 +361,13 @@ void V2RayCore::probeVersion(const QString &executable) const
 {
     QProcess probe;
     Platform::startTiedChild(probe, executable, {QStringLiteral("version")});
-    if (probe.waitForFinished(kVersionProbeTimeoutMs)) {
-        qDebug() << "[V2RayCore] ✅ XRay版本信息:" << QString::fromUtf8(probe.readAllStandardOutput()).left(100);
+    const PlatformCommandResult result = PlatformCommandResult::waitFor(probe, kVersionProbeTimeoutMs);
+    if (result.finished) {
+        qDebug() << "[V2RayCore] ✅ XRay版本信息:" << QString::fromUtf8(result.standardOutput).left(100);
         return;
     }
     qWarning() << "[V2RayCore] ⚠️ XRay测试运行失败";
-    qWarning() << "[V2RayCore] 错误:" << probe.errorString();
-    endLeftoverProcess(probe);
+    qWarning() << "[V2RayCore] 错误:" << result.errorText;
 }
 
 void V2RayCore::logStartFailure(const QString &message) const
@@ -427,27 +420,22 @@ void V2RayCore::removeConfigFile()
 
 void V2RayCore::runTaskkill(qint64 processId)
 {
-    QProcess taskkill;
-    taskkill.start(Platform::commandProgram(QStringLiteral("taskkill")),
-                   {QStringLiteral("/F"), QStringLiteral("/PID"), QString::number(processId)});
-    if (!taskkill.waitForFinished(kTaskkillTimeoutMs)) {
-        qWarning() << "[V2RayCore] taskkill未能完成:" << taskkill.errorString();
-        endLeftoverProcess(taskkill);
-    }
+    const PlatformCommandResult result = PlatformCommandResult::run(
+        QStringLiteral("taskkill"), {QStringLiteral("/F"), QStringLiteral("/PID"), QString::number(processId)},
+        kTaskkillTimeoutMs);
+    if (!result.finished)
+        qWarning() << "[V2RayCore] taskkill未能完成:" << result.errorText;
 }
 
+// What a list query that ran out of time had written still counts.
 bool V2RayCore::isCoreListed(qint64 processId)
 {
-    QProcess tasklist;
-    tasklist.start(Platform::commandProgram(QStringLiteral("tasklist")),
-                   {QStringLiteral("/FI"), QStringLiteral("PID eq %1").arg(processId)});
-    const bool finished = tasklist.waitForFinished(kTasklistTimeoutMs);
-    const QString output = QString::fromUtf8(tasklist.readAllStandardOutput());
-    if (!finished) {
-        qWarning() << "[V2RayCore] 进程列表查询失败:" << tasklist.errorString();
-        endLeftoverProcess(tasklist);
-    }
-    return output.contains(QLatin1String("xray.exe"));
+    const PlatformCommandResult result = PlatformCommandResult::run(
+        QStringLiteral("tasklist"), {QStringLiteral("/FI"), QStringLiteral("PID eq %1").arg(processId)},
+        kTasklistTimeoutMs);
+    if (!result.finished)
+        qWarning() << "[V2RayCore] 进程列表查询失败:" << result.errorText;
+    return QString::fromUtf8(result.standardOutput).contains(QLatin1String("xray.exe"));
 }
 
 } // namespace Norvane::Api::Vpn
