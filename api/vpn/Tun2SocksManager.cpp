@@ -1,5 +1,6 @@
 #include "api/vpn/Tun2SocksManager.h"
 
+#include "api/vpn/ProcessErrorText.h"
 #include "platform/process/PlatformCommandResult.h"
 
 #include <QCoreApplication>
@@ -15,30 +16,12 @@ const QString kAdapterName = QStringLiteral("name=\"wintun\"");
 const QString kQuotedAdapter = QStringLiteral("\"wintun\"");
 const QString kGateway = QStringLiteral("192.168.123.1");
 const QString kFallbackInterface = QStringLiteral("以太网");
+const QString kProgramName = QStringLiteral("tun2socks");
 const QString kStartFailedText = QStringLiteral("启动tun2socks进程失败");
-const QString kCrashedText = QStringLiteral("tun2socks进程崩溃");
 
 QStringList ipv4(const QStringList &arguments)
 {
     return QStringList{QStringLiteral("interface"), QStringLiteral("ipv4")} + arguments;
-}
-
-QString processErrorText(QProcess::ProcessError error)
-{
-    switch (error) {
-    case QProcess::FailedToStart:
-        return QStringLiteral("tun2socks启动失败，请检查文件是否存在");
-    case QProcess::Crashed:
-        return kCrashedText;
-    case QProcess::Timedout:
-        return QStringLiteral("tun2socks进程超时");
-    case QProcess::ReadError:
-        return QStringLiteral("tun2socks进程读取错误");
-    case QProcess::WriteError:
-        return QStringLiteral("tun2socks进程写入错误");
-    default:
-        return QStringLiteral("tun2socks未知错误");
-    }
 }
 
 bool acceptedWait(int milliseconds, const char *what)
@@ -328,13 +311,13 @@ void Tun2SocksManager::onTun2SocksFinished(int exitCode, QProcess::ExitStatus ex
              << (crashed ? "崩溃" : "正常");
     m_running = false;
     if (crashed)
-        emit error(kCrashedText);
+        emit error(processErrorText(QProcess::Crashed, kProgramName));
     emit stopped();
 }
 
 void Tun2SocksManager::onTun2SocksError(QProcess::ProcessError processError)
 {
-    const QString text = processErrorText(processError);
+    const QString text = processErrorText(processError, kProgramName);
     qWarning().noquote() << "[Tun2SocksManager]" << text;
     emit error(text);
 }

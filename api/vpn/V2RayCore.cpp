@@ -1,6 +1,7 @@
 #include "api/vpn/V2RayCore.h"
 
 #include "api/vpn/CoreConfigDocument.h"
+#include "api/vpn/ProcessErrorText.h"
 #include "api/vpn/ProxyCoreRecord.h"
 #include "platform/files/PrivateFile.h"
 #include "platform/process/PlatformCommandResult.h"
@@ -24,28 +25,10 @@ using Platform::PlatformCommandResult;
 
 namespace {
 
-const QString kCrashedText = QStringLiteral("XRay进程崩溃");
+const QString kProgramName = QStringLiteral("XRay");
 
 // Runs on across connections: the process-list check falls on every tenth tick of the program.
 int trafficTickCount = 0;
-
-QString processErrorText(QProcess::ProcessError error)
-{
-    switch (error) {
-    case QProcess::FailedToStart:
-        return QStringLiteral("XRay启动失败，请检查文件是否存在");
-    case QProcess::Crashed:
-        return kCrashedText;
-    case QProcess::Timedout:
-        return QStringLiteral("XRay进程超时");
-    case QProcess::ReadError:
-        return QStringLiteral("XRay进程读取错误");
-    case QProcess::WriteError:
-        return QStringLiteral("XRay进程写入错误");
-    default:
-        return QStringLiteral("XRay未知错误");
-    }
-}
 
 } // namespace
 
@@ -267,13 +250,13 @@ void V2RayCore::onXRayFinished(int exitCode, QProcess::ExitStatus exitStatus)
     // The document holds the user's id; it goes with the process however that ends.
     removeConfigFile();
     if (crashed)
-        emit error(kCrashedText);
+        emit error(processErrorText(QProcess::Crashed, kProgramName));
     emit disconnected();
 }
 
 void V2RayCore::onXRayError(QProcess::ProcessError processError)
 {
-    const QString text = processErrorText(processError);
+    const QString text = processErrorText(processError, kProgramName);
     qWarning() << "[V2RayCore]" << text;
     emit error(text);
 }
