@@ -5,6 +5,7 @@
 #include "api/security/TokenManager.h"
 #include "api/services/HeartbeatService.h"
 #include "api/storage/LocalStorage.h"
+#include "api/vpn/AcceptedWait.h"
 #include "api/vpn/SystemProxyManager.h"
 #include "api/vpn/Tun2SocksManager.h"
 #include "api/vpn/V2RayCore.h"
@@ -280,11 +281,8 @@ int VpnConnectionService::durationTickInterval() const
 
 void VpnConnectionService::setDurationTickInterval(int milliseconds)
 {
-    if (milliseconds <= 0) {
-        qWarning() << "[VpnConnectionService] 忽略无效的时长计时间隔:" << milliseconds << "毫秒";
-        return;
-    }
-    m_durationTimer->setInterval(milliseconds);
+    if (Vpn::acceptedWait(milliseconds, "[VpnConnectionService] 忽略无效的时长计时间隔: %1 毫秒"))
+        m_durationTimer->setInterval(milliseconds);
 }
 
 void VpnConnectionService::startConnection(int serverId, const QString &vmessLink)

@@ -1,5 +1,6 @@
 #include "api/vpn/Tun2SocksManager.h"
 
+#include "api/vpn/AcceptedWait.h"
 #include "api/vpn/ProcessErrorText.h"
 #include "platform/process/PlatformCommandResult.h"
 
@@ -22,14 +23,6 @@ const QString kStartFailedText = QStringLiteral("启动tun2socks进程失败");
 QStringList ipv4(const QStringList &arguments)
 {
     return QStringList{QStringLiteral("interface"), QStringLiteral("ipv4")} + arguments;
-}
-
-bool acceptedWait(int milliseconds, const char *what)
-{
-    if (milliseconds > 0)
-        return true;
-    qWarning() << "[Tun2SocksManager] 忽略无效的" << what << ":" << milliseconds << "毫秒";
-    return false;
 }
 
 } // namespace
@@ -68,19 +61,19 @@ void Tun2SocksManager::setInterfaceLister(InterfaceLister lister)
 
 void Tun2SocksManager::setStartPause(int milliseconds)
 {
-    if (acceptedWait(milliseconds, "启动等待时间"))
+    if (acceptedWait(milliseconds, "[Tun2SocksManager] 忽略无效的 启动等待时间 : %1 毫秒"))
         m_startPauseMs = milliseconds;
 }
 
 void Tun2SocksManager::setCommandTimeout(int milliseconds)
 {
-    if (acceptedWait(milliseconds, "命令超时"))
+    if (acceptedWait(milliseconds, "[Tun2SocksManager] 忽略无效的 命令超时 : %1 毫秒"))
         m_commandTimeoutMs = milliseconds;
 }
 
 void Tun2SocksManager::setTerminateTimeout(int milliseconds)
 {
-    if (acceptedWait(milliseconds, "停止等待时间"))
+    if (acceptedWait(milliseconds, "[Tun2SocksManager] 忽略无效的 停止等待时间 : %1 毫秒"))
         m_terminateTimeoutMs = milliseconds;
 }
 

@@ -1,5 +1,6 @@
 #include "api/vpn/V2RayCore.h"
 
+#include "api/vpn/AcceptedWait.h"
 #include "api/vpn/CoreConfigDocument.h"
 #include "api/vpn/ProcessErrorText.h"
 #include "api/vpn/ProxyCoreRecord.h"
@@ -213,20 +214,14 @@ int V2RayCore::statsInterval() const
 
 void V2RayCore::setStatsInterval(int milliseconds)
 {
-    if (milliseconds <= 0) {
-        qWarning() << "[V2RayCore] 忽略无效的流量统计间隔:" << milliseconds << "毫秒";
-        return;
-    }
-    m_statsTimer->setInterval(milliseconds);
+    if (acceptedWait(milliseconds, "[V2RayCore] 忽略无效的流量统计间隔: %1 毫秒"))
+        m_statsTimer->setInterval(milliseconds);
 }
 
 void V2RayCore::setConnectDelay(int milliseconds)
 {
-    if (milliseconds <= 0) {
-        qWarning() << "[V2RayCore] 忽略无效的连接确认延迟:" << milliseconds << "毫秒";
-        return;
-    }
-    m_connectDelayMs = milliseconds;
+    if (acceptedWait(milliseconds, "[V2RayCore] 忽略无效的连接确认延迟: %1 毫秒"))
+        m_connectDelayMs = milliseconds;
 }
 
 void V2RayCore::onXRayStarted()
