@@ -307,7 +307,7 @@ void QmlApiAdapter::disconnectVpn()
 
 void QmlApiAdapter::setRoutingMode(int mode)
 {
-    qDebug() << "[QmlApiAdapter] 设置路由模式:" << (mode != 0 ? "全局模式" : "智能模式");
+    qDebug() << "[QmlApiAdapter] 设置路由模式:" << qUtf8Printable(VpnConnectionService::routingModeName(mode));
     VpnConnectionService::instance()->setRoutingMode(mode);
 }
 
