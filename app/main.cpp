@@ -3,7 +3,7 @@
 #include "api/services/ApiManager.h"
 #include "api/vpn/CrashRecovery.h"
 #include "app/SingleInstance.h"
-#include "process/TerminationRequest.h"
+#include "platform/process/TerminationRequest.h"
 
 #include <QCoreApplication>
 #include <QDebug>

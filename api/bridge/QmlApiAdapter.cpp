@@ -34,20 +34,53 @@ constexpr int kSecondsPerDay = 86400;
 constexpr char32_t kRegionalIndicatorOffset = 0x1F1A5;
 constexpr int kHighestReasonCode = VpnConnectionService::ServerFailure;
 
-QString displayName(const Models::Server &server)
+} // namespace
+
+template<typename Succeeded>
+auto QmlApiAdapter::relay(const char *failed, ErrorSignal error, Succeeded succeeded)
 {
-    if (server.name != server.countryCode && server.name.size() > 3)
-        return server.name;
-    if (!server.location.isEmpty())
-        return server.location;
-    if (!server.tierText.isEmpty())
-        return server.countryCode + QLatin1Char(' ') + server.tierText;
-    if (!server.city.isEmpty())
-        return server.countryCode + QLatin1Char(' ') + server.city;
-    return server.name;
+    return guarded([this, failed, error, succeeded](bool success, const QString &message, const auto &record) {
+        if (!success) {
+            qDebug() << failed << message;
+            emit (this->*error)(message);
+            return;
+        }
+        succeeded(record);
+    });
 }
 
-} // namespace
+template<typename Record>
+auto QmlApiAdapter::mapAnswer(const char *failed, ErrorSignal error, const char *succeeded, MapSignal loaded,
+                              QVariantMap (*project)(const Record &record))
+{
+    return relay(failed, error, [this, succeeded, loaded, project](const Record &record) {
+        qDebug() << succeeded;
+        emit (this->*loaded)(project(record));
+    });
+}
+
+template<typename Record>
+auto QmlApiAdapter::listAnswer(const char *failed, ErrorSignal error, const char *succeeded, ListSignal loaded,
+                               QVariantMap (*project)(const Record &record))
+{
+    return relay(failed, error, [this, succeeded, loaded, project](const QList<Record> &records) {
+        const QVariantList list = QmlProjections::list(records, project);
+        qDebug() << succeeded << list.size();
+        emit (this->*loaded)(list);
+    });
+}
+
+// The two trial activations differ only in their log texts and in the user's map. The account
+// properties change before the trial is announced.
+auto QmlApiAdapter::trialAnswer(const char *failed, const char *succeeded,
+                                QVariantMap (*project)(const Models::User &user))
+{
+    return relay(failed, &QmlApiAdapter::trialActivationError, [this, succeeded, project](const Models::User &user) {
+        updateUserInfo();
+        qDebug() << succeeded;
+        emit trialActivated(project(user));
+    });
+}
 
 QmlApiAdapter::QmlApiAdapter(QObject *parent)
     : QObject(parent)
@@ -307,7 +340,7 @@ void QmlApiAdapter::disconnectVpn()
 
 void QmlApiAdapter::setRoutingMode(int mode)
 {
-    qDebug() << "[QmlApiAdapter] 设置路由模式:" << (mode != 0 ? "全局模式" : "智能模式");
+    qDebug() << "[QmlApiAdapter] 设置路由模式:" << qUtf8Printable(VpnConnectionService::routingModeName(mode));
     VpnConnectionService::instance()->setRoutingMode(mode);
 }
 
@@ -362,49 +395,14 @@ QString QmlApiAdapter::getCountryFlag(const QString &countryCode) const
     return QString::fromUcs4(codePoints, 2);
 }
 
-QVariantMap QmlApiAdapter::serverDetailMap(const Models::Server &server) const
-{
-    return {
-        {QStringLiteral("id"), server.id},
-        {QStringLiteral("name"), displayName(server)},
-        {QStringLiteral("countryCode"), server.countryCode},
-        {QStringLiteral("city"), server.city},
-        {QStringLiteral("location"), server.location},
-        {QStringLiteral("tier"), server.tier},
-        {QStringLiteral("tierText"), server.tierText},
-        {QStringLiteral("requiresVip"), server.requiresVip},
-        {QStringLiteral("canConnect"), server.canConnect},
-        {QStringLiteral("status"), server.status},
-        {QStringLiteral("flag"), getCountryFlag(server.countryCode)},
-    };
-}
-
-QVariantMap QmlApiAdapter::serverMap(const Models::Server &server) const
-{
-    QVariantMap map = serverDetailMap(server);
-    map.insert(QStringLiteral("vmessLink"), server.vmessLink);
-    map.insert(QStringLiteral("maxUsers"), server.maxUsers);
-    map.insert(QStringLiteral("currentUsers"), server.currentUsers);
-    map.insert(QStringLiteral("cpuUsage"), server.cpuUsage);
-    map.insert(QStringLiteral("loadPercentage"),
-               server.maxUsers > 0 ? double(server.currentUsers) / server.maxUsers * 100.0 : 0.0);
-    return map;
-}
-
 void QmlApiAdapter::getServers(const QString &tier)
 {
     qDebug() << "[QmlApiAdapter] 获取服务器列表, tier:" << tier;
-    auto answer = guarded([this](bool success, const QString &message, const QList<Models::Server> &servers) {
-        if (!success) {
-            qDebug() << "[QmlApiAdapter] 服务器列表获取失败:" << message;
-            emit serversError(message);
-            return;
-        }
+    auto loaded = [this](const QList<Models::Server> &servers) {
         QVariantList list;
         for (const Models::Server &server : servers) {
-            const QVariantMap map = serverMap(server);
-            list.append(map);
-            const QString flag = map.value(QStringLiteral("flag")).toString();
+            const QString flag = getCountryFlag(server.countryCode);
+            list.append(QmlProjections::server(server, flag));
             qDebug() << "[QmlApiAdapter] 🔍 服务器详情:";
             qDebug() << "  ID:" << server.id;
             qDebug() << "  Name:" << server.name;
@@ -417,7 +415,8 @@ void QmlApiAdapter::getServers(const QString &tier)
         }
         qDebug() << "[QmlApiAdapter] 服务器列表获取成功, 数量:" << list.size();
         emit serversLoaded(list);
-    });
+    };
+    auto answer = relay("[QmlApiAdapter] 服务器列表获取失败:", &QmlApiAdapter::serversError, loaded);
 
     ServerService *service = ServerService::instance();
     if (tier.isEmpty() || tier == QLatin1String("all"))
@@ -433,17 +432,13 @@ void QmlApiAdapter::getServers(const QString &tier)
 void QmlApiAdapter::getServerById(int serverId)
 {
     qDebug() << "[QmlApiAdapter] 获取服务器详情, serverId:" << serverId;
+    auto loaded = [this](const Models::Server &server) {
+        const QVariantMap map = QmlProjections::serverDetail(server, getCountryFlag(server.countryCode));
+        qDebug() << "[QmlApiAdapter] 服务器详情获取成功:" << server.name;
+        emit serverDetailLoaded(map);
+    };
     ServerService::instance()->getServerById(
-        serverId, guarded([this](bool success, const QString &message, const Models::Server &server) {
-            if (!success) {
-                qDebug() << "[QmlApiAdapter] 服务器详情获取失败:" << message;
-                emit serverDetailError(message);
-                return;
-            }
-            const QVariantMap map = serverDetailMap(server);
-            qDebug() << "[QmlApiAdapter] 服务器详情获取成功:" << server.name;
-            emit serverDetailLoaded(map);
-        }));
+        serverId, relay("[QmlApiAdapter] 服务器详情获取失败:", &QmlApiAdapter::serverDetailError, loaded));
 }
 
 void QmlApiAdapter::getAnnouncements()
@@ -451,158 +446,81 @@ void QmlApiAdapter::getAnnouncements()
     qDebug() << "[QmlApiAdapter] 获取公告列表";
     AnnouncementService::instance()->getAnnouncements(
         QStringLiteral("windows"), 0,
-        guarded([this](bool success, const QString &message, const QList<Models::Announcement> &announcements) {
-            if (!success) {
-                qDebug() << "[QmlApiAdapter] 公告列表获取失败:" << message;
-                emit announcementsError(message);
-                return;
-            }
-            QVariantList list;
-            for (const Models::Announcement &announcement : announcements)
-                list.append(QmlProjections::announcement(announcement));
-            qDebug() << "[QmlApiAdapter] 公告列表获取成功, 数量:" << list.size();
-            emit announcementsLoaded(list);
-        }));
+        listAnswer("[QmlApiAdapter] 公告列表获取失败:", &QmlApiAdapter::announcementsError,
+                   "[QmlApiAdapter] 公告列表获取成功, 数量:", &QmlApiAdapter::announcementsLoaded,
+                   &QmlProjections::announcement));
 }
 
 void QmlApiAdapter::getUserOrders()
 {
     qDebug() << "[QmlApiAdapter] 获取订单列表";
     OrderService::instance()->getAllOrders(
-        guarded([this](bool success, const QString &message, const QList<Models::Order> &orders) {
-            if (!success) {
-                qDebug() << "[QmlApiAdapter] 订单列表获取失败:" << message;
-                emit ordersError(message);
-                return;
-            }
-            QVariantList list;
-            for (const Models::Order &order : orders)
-                list.append(QmlProjections::order(order));
-            qDebug() << "[QmlApiAdapter] 订单列表获取成功, 数量:" << list.size();
-            emit ordersLoaded(list);
-        }));
+        listAnswer("[QmlApiAdapter] 订单列表获取失败:", &QmlApiAdapter::ordersError, "[QmlApiAdapter] 订单列表获取成功, 数量:",
+                   &QmlApiAdapter::ordersLoaded, &QmlProjections::order));
 }
 
 void QmlApiAdapter::getSystemConfig()
 {
     qDebug() << "[QmlApiAdapter] 获取系统配置";
     ConfigService::instance()->getConfigs(
-        guarded([this](bool success, const QString &message, const Models::SystemConfig &config) {
-            if (!success) {
-                qDebug() << "[QmlApiAdapter] 系统配置获取失败:" << message;
-                emit systemConfigError(message);
-                return;
-            }
-            const QVariantMap map = QmlProjections::systemConfig(config);
-            qDebug() << "[QmlApiAdapter] 系统配置获取成功";
-            emit systemConfigLoaded(map);
-        }));
+        mapAnswer("[QmlApiAdapter] 系统配置获取失败:", &QmlApiAdapter::systemConfigError, "[QmlApiAdapter] 系统配置获取成功",
+                  &QmlApiAdapter::systemConfigLoaded, &QmlProjections::systemConfig));
 }
 
 void QmlApiAdapter::activateFreeTrial()
 {
     qDebug() << "[QmlApiAdapter] 激活免费体验";
-    ConfigService::instance()->activateFreeTrial(
-        guarded([this](bool success, const QString &message, const Models::User &user) {
-            if (!success) {
-                qDebug() << "[QmlApiAdapter] 免费体验激活失败:" << message;
-                emit trialActivationError(message);
-                return;
-            }
-            updateUserInfo();
-            const QVariantMap map = QmlProjections::freeTrialUser(user);
-            qDebug() << "[QmlApiAdapter] 免费体验激活成功";
-            emit trialActivated(map);
-        }));
+    ConfigService::instance()->activateFreeTrial(trialAnswer(
+        "[QmlApiAdapter] 免费体验激活失败:", "[QmlApiAdapter] 免费体验激活成功", &QmlProjections::freeTrialUser));
 }
 
 void QmlApiAdapter::activateVipTrial()
 {
     qDebug() << "[QmlApiAdapter] 激活VIP体验";
-    ConfigService::instance()->activateVipTrial(
-        guarded([this](bool success, const QString &message, const Models::User &user) {
-            if (!success) {
-                qDebug() << "[QmlApiAdapter] VIP体验激活失败:" << message;
-                emit trialActivationError(message);
-                return;
-            }
-            updateUserInfo();
-            const QVariantMap map = QmlProjections::vipTrialUser(user);
-            qDebug() << "[QmlApiAdapter] VIP体验激活成功";
-            emit trialActivated(map);
-        }));
+    ConfigService::instance()->activateVipTrial(trialAnswer(
+        "[QmlApiAdapter] VIP体验激活失败:", "[QmlApiAdapter] VIP体验激活成功", &QmlProjections::vipTrialUser));
 }
 
 void QmlApiAdapter::getTrialStatus()
 {
     qDebug() << "[QmlApiAdapter] 获取体验状态";
     ConfigService::instance()->getTrialStatus(
-        guarded([this](bool success, const QString &message, const Models::TrialStatus &status) {
-            if (!success) {
-                qDebug() << "[QmlApiAdapter] 体验状态获取失败:" << message;
-                emit trialStatusError(message);
-                return;
-            }
-            const QVariantMap map = QmlProjections::trialStatus(status);
-            qDebug() << "[QmlApiAdapter] 体验状态获取成功";
-            emit trialStatusLoaded(map);
-        }));
+        mapAnswer("[QmlApiAdapter] 体验状态获取失败:", &QmlApiAdapter::trialStatusError, "[QmlApiAdapter] 体验状态获取成功",
+                  &QmlApiAdapter::trialStatusLoaded, &QmlProjections::trialStatus));
 }
 
 void QmlApiAdapter::getSubscriptionPlans()
 {
     qDebug() << "[QmlApiAdapter] 获取套餐列表";
     PaymentService::instance()->getSubscriptionPlans(
-        guarded([this](bool success, const QString &message, const QList<Models::SubscriptionPlan> &plans) {
-            if (!success) {
-                qDebug() << "[QmlApiAdapter] 套餐列表获取失败:" << message;
-                emit plansError(message);
-                return;
-            }
-            QVariantList list;
-            for (const Models::SubscriptionPlan &plan : plans)
-                list.append(QmlProjections::plan(plan));
-            qDebug() << "[QmlApiAdapter] 套餐列表获取成功, 数量:" << list.size();
-            emit plansLoaded(list);
-        }));
+        listAnswer("[QmlApiAdapter] 套餐列表获取失败:", &QmlApiAdapter::plansError, "[QmlApiAdapter] 套餐列表获取成功, 数量:",
+                   &QmlApiAdapter::plansLoaded, &QmlProjections::plan));
 }
 
 void QmlApiAdapter::createPayment(int planId, const QString &paymentMethod)
 {
     qDebug() << "[QmlApiAdapter] 创建支付订单, planId:" << planId << ", paymentMethod:" << paymentMethod;
+    auto created = [this](const Models::CreatePaymentData &data) {
+        qDebug() << "[QmlApiAdapter] 支付订单创建成功, orderId:" << data.orderId;
+        emit paymentCreated(QmlProjections::paymentOrder(data));
+    };
     PaymentService::instance()->createPayment(
-        planId, paymentMethod,
-        guarded([this](bool success, const QString &message, const Models::CreatePaymentData &data) {
-            if (!success) {
-                qDebug() << "[QmlApiAdapter] 支付订单创建失败:" << message;
-                emit paymentCreationError(message);
-                return;
-            }
-            const QVariantMap map = QmlProjections::paymentOrder(data);
-            qDebug() << "[QmlApiAdapter] 支付订单创建成功, orderId:" << data.orderId;
-            emit paymentCreated(map);
-        }));
+        planId, paymentMethod, relay("[QmlApiAdapter] 支付订单创建失败:", &QmlApiAdapter::paymentCreationError, created));
 }
 
 void QmlApiAdapter::getPaymentStatus(const QString &orderNumber)
 {
     qDebug() << "[QmlApiAdapter] 查询支付状态, orderNumber:" << orderNumber;
+    auto loaded = [this, orderNumber](const Models::PaymentStatusData &data) {
+        qDebug() << "[QmlApiAdapter] 支付状态查询成功, status:" << data.status;
+        emit paymentStatusLoaded(QmlProjections::paymentStatus(data));
+        if (data.status == QLatin1String("paid"))
+            emit paymentCompleted(orderNumber);
+        else if (data.status == QLatin1String("failed") || data.status == QLatin1String("cancelled"))
+            emit paymentFailed(orderNumber, data.status);
+    };
     PaymentService::instance()->getPaymentStatus(
-        orderNumber,
-        guarded([this, orderNumber](bool success, const QString &message, const Models::PaymentStatusData &data) {
-            if (!success) {
-                qDebug() << "[QmlApiAdapter] 支付状态查询失败:" << message;
-                emit paymentStatusError(message);
-                return;
-            }
-            const QVariantMap map = QmlProjections::paymentStatus(data);
-            qDebug() << "[QmlApiAdapter] 支付状态查询成功, status:" << data.status;
-            emit paymentStatusLoaded(map);
-            if (data.status == QLatin1String("paid"))
-                emit paymentCompleted(orderNumber);
-            else if (data.status == QLatin1String("failed") || data.status == QLatin1String("cancelled"))
-                emit paymentFailed(orderNumber, data.status);
-        }));
+        orderNumber, relay("[QmlApiAdapter] 支付状态查询失败:", &QmlApiAdapter::paymentStatusError, loaded));
 }
 
 void QmlApiAdapter::startPollingPayment(const QString &orderNumber)

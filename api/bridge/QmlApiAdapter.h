@@ -1,12 +1,14 @@
 #pragma once
 
-#include "api/models/Server.h"
-
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
+
+namespace Norvane::Api::Models {
+struct User;
+}
 
 namespace Norvane::Api {
 
@@ -127,14 +129,30 @@ private:
         };
     }
 
+    using ErrorSignal = void (QmlApiAdapter::*)(const QString &message);
+    using MapSignal = void (QmlApiAdapter::*)(const QVariantMap &map);
+    using ListSignal = void (QmlApiAdapter::*)(const QVariantList &list);
+
+    // A catalogue, trial or payment answer: on failure logs `failed` with the service's message
+    // and emits the operation's error signal; otherwise hands the record to `succeeded`.
+    template<typename Succeeded>
+    auto relay(const char *failed, ErrorSignal error, Succeeded succeeded);
+    // The answers whose success only logs `succeeded` and emits the record's map, or the
+    // records' maps with their count in the log.
+    template<typename Record>
+    auto mapAnswer(const char *failed, ErrorSignal error, const char *succeeded, MapSignal loaded,
+                   QVariantMap (*project)(const Record &record));
+    template<typename Record>
+    auto listAnswer(const char *failed, ErrorSignal error, const char *succeeded, ListSignal loaded,
+                    QVariantMap (*project)(const Record &record));
+    auto trialAnswer(const char *failed, const char *succeeded, QVariantMap (*project)(const Models::User &user));
+
     void setupConnections();
     void updateUserInfo();
     void clearUserFields();
     void onAccountAnswer(bool success, const QString &message, const QString &email,
                          const AccountTexts &texts);
     void onVpnForceDisconnected(const QString &message);
-    QVariantMap serverDetailMap(const Models::Server &server) const;
-    QVariantMap serverMap(const Models::Server &server) const;
     QString getCountryFlag(const QString &countryCode) const;
 
     QString m_userEmail;

@@ -2,6 +2,54 @@
 
 namespace Norvane::Api::QmlProjections {
 
+namespace {
+
+// A name that only repeats the country code, or is too short to tell servers apart, gives way
+// to the first of location, code and tier, code and city that is there.
+QString displayName(const Models::Server &server)
+{
+    if (server.name != server.countryCode && server.name.size() > 3)
+        return server.name;
+    if (!server.location.isEmpty())
+        return server.location;
+    if (!server.tierText.isEmpty())
+        return server.countryCode + QLatin1Char(' ') + server.tierText;
+    if (!server.city.isEmpty())
+        return server.countryCode + QLatin1Char(' ') + server.city;
+    return server.name;
+}
+
+} // namespace
+
+QVariantMap serverDetail(const Models::Server &server, const QString &flag)
+{
+    return {
+        {QStringLiteral("id"), server.id},
+        {QStringLiteral("name"), displayName(server)},
+        {QStringLiteral("countryCode"), server.countryCode},
+        {QStringLiteral("city"), server.city},
+        {QStringLiteral("location"), server.location},
+        {QStringLiteral("tier"), server.tier},
+        {QStringLiteral("tierText"), server.tierText},
+        {QStringLiteral("requiresVip"), server.requiresVip},
+        {QStringLiteral("canConnect"), server.canConnect},
+        {QStringLiteral("status"), server.status},
+        {QStringLiteral("flag"), flag},
+    };
+}
+
+QVariantMap server(const Models::Server &server, const QString &flag)
+{
+    QVariantMap map = serverDetail(server, flag);
+    map.insert(QStringLiteral("vmessLink"), server.vmessLink);
+    map.insert(QStringLiteral("maxUsers"), server.maxUsers);
+    map.insert(QStringLiteral("currentUsers"), server.currentUsers);
+    map.insert(QStringLiteral("cpuUsage"), server.cpuUsage);
+    map.insert(QStringLiteral("loadPercentage"),
+               server.maxUsers > 0 ? double(server.currentUsers) / server.maxUsers * 100.0 : 0.0);
+    return map;
+}
+
 QVariantMap announcement(const Models::Announcement &announcement)
 {
     return {

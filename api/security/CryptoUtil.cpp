@@ -1,7 +1,7 @@
 #include "api/security/CryptoUtil.h"
 
 #include "api/security/MachineFacts.h"
-#include "security/PlatformSecurity.h"
+#include "platform/security/PlatformSecurity.h"
 
 #include <QCryptographicHash>
 #include <QDebug>

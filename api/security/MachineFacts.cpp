@@ -1,6 +1,6 @@
 #include "api/security/MachineFacts.h"
 
-#include "security/PlatformSecurity.h"
+#include "platform/security/PlatformSecurity.h"
 
 #include <QSysInfo>
 

@@ -3,6 +3,7 @@
 #include "api/network/ApiResponse.h"
 #include "api/network/HttpClient.h"
 #include "api/security/TokenManager.h"
+#include "api/vpn/AcceptedWait.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -238,11 +239,8 @@ int HeartbeatService::heartbeatIntervalMs() const
 
 void HeartbeatService::setDefaultIntervalMs(int milliseconds)
 {
-    if (milliseconds <= 0) {
-        qWarning() << "[HeartbeatService] 忽略无效的默认心跳间隔:" << milliseconds << "毫秒";
-        return;
-    }
-    m_defaultIntervalMs = milliseconds;
+    if (Vpn::acceptedWait(milliseconds, "[HeartbeatService] 忽略无效的默认心跳间隔: %1 毫秒"))
+        m_defaultIntervalMs = milliseconds;
 }
 
 void HeartbeatService::sendStoredBeat(const QString &connectionStatus)

@@ -2,6 +2,7 @@
 
 #include "api/network/HttpClient.h"
 #include "api/security/TokenManager.h"
+#include "api/vpn/AcceptedWait.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -199,11 +200,8 @@ int PaymentService::pollInterval() const
 
 void PaymentService::setPollInterval(int milliseconds)
 {
-    if (milliseconds <= 0) {
-        qWarning() << "[PaymentService] 轮询间隔无效, 保持原值:" << milliseconds;
-        return;
-    }
-    m_pollTimer->setInterval(milliseconds);
+    if (Vpn::acceptedWait(milliseconds, "[PaymentService] 轮询间隔无效, 保持原值: %1"))
+        m_pollTimer->setInterval(milliseconds);
 }
 
 void PaymentService::setPollLimit(int ticks)

@@ -5,6 +5,7 @@
 #include "api/security/TokenManager.h"
 #include "api/services/HeartbeatService.h"
 #include "api/storage/LocalStorage.h"
+#include "api/vpn/AcceptedWait.h"
 #include "api/vpn/SystemProxyManager.h"
 #include "api/vpn/Tun2SocksManager.h"
 #include "api/vpn/V2RayCore.h"
@@ -29,11 +30,6 @@ constexpr double kTrialEndingWithinHours = 0.1;
 constexpr qint64 kKiB = 1024;
 constexpr qint64 kMiB = kKiB * 1024;
 constexpr qint64 kGiB = kMiB * 1024;
-
-QString routingModeName(int mode)
-{
-    return mode != 0 ? QStringLiteral("全局模式") : QStringLiteral("智能模式");
-}
 
 } // namespace
 
@@ -235,6 +231,11 @@ QString VpnConnectionService::connectionStateText() const
     return QStringLiteral("未知");
 }
 
+QString VpnConnectionService::routingModeName(int mode)
+{
+    return mode != SmartRouting ? QStringLiteral("全局模式") : QStringLiteral("智能模式");
+}
+
 QString VpnConnectionService::formatDuration(int seconds)
 {
     const QLatin1Char zero('0');
@@ -266,7 +267,8 @@ Vpn::V2RayCore *VpnConnectionService::proxyCore()
     m_core = new Vpn::V2RayCore(this);
     QObject::connect(m_core, &Vpn::V2RayCore::connected, this, &VpnConnectionService::onCoreConnected);
     QObject::connect(m_core, &Vpn::V2RayCore::disconnected, this, &VpnConnectionService::onCoreEnded);
-    QObject::connect(m_core, &Vpn::V2RayCore::error, this, &VpnConnectionService::onCoreError);
+    QObject::connect(m_core, &Vpn::V2RayCore::error, this,
+                     [this](const QString &text) { onRunnerError("[VpnConnectionService] VPN错误:", text); });
     QObject::connect(m_core, &Vpn::V2RayCore::trafficUpdate, this, &VpnConnectionService::updateTrafficStats);
     QObject::connect(m_core, &Vpn::V2RayCore::logOutput, this, &VpnConnectionService::onRunnerLog);
     qDebug() << "[VpnConnectionService] VPN核心已创建";
@@ -280,21 +282,17 @@ int VpnConnectionService::durationTickInterval() const
 
 void VpnConnectionService::setDurationTickInterval(int milliseconds)
 {
-    if (milliseconds <= 0) {
-        qWarning() << "[VpnConnectionService] 忽略无效的时长计时间隔:" << milliseconds << "毫秒";
-        return;
-    }
-    m_durationTimer->setInterval(milliseconds);
+    if (Vpn::acceptedWait(milliseconds, "[VpnConnectionService] 忽略无效的时长计时间隔: %1 毫秒"))
+        m_durationTimer->setInterval(milliseconds);
 }
 
 void VpnConnectionService::startConnection(int serverId, const QString &vmessLink)
 {
     qDebug() << "[VpnConnectionService] 开始连接流程, 服务器ID:" << serverId;
-    m_state = Connecting;
     m_serverId = serverId;
     m_vmessLink = vmessLink;
     m_forcedEndReported = false;
-    emit connectionStateChanged(Connecting);
+    setState(Connecting);
 
     try {
         runConnectFlow(vmessLink);
@@ -370,7 +368,8 @@ Vpn::Tun2SocksManager *VpnConnectionService::tunnel()
     if (m_tunnel)
         return m_tunnel;
     m_tunnel = new Vpn::Tun2SocksManager(this);
-    QObject::connect(m_tunnel, &Vpn::Tun2SocksManager::error, this, &VpnConnectionService::onTunnelError);
+    QObject::connect(m_tunnel, &Vpn::Tun2SocksManager::error, this,
+                     [this](const QString &text) { onRunnerError("[VpnConnectionService] Tun2Socks错误:", text); });
     QObject::connect(m_tunnel, &Vpn::Tun2SocksManager::logOutput, this, &VpnConnectionService::onRunnerLog);
     qDebug() << "[VpnConnectionService] Tun2SocksManager已创建";
     return m_tunnel;
@@ -379,11 +378,10 @@ Vpn::Tun2SocksManager *VpnConnectionService::tunnel()
 void VpnConnectionService::failConnection(ConnectionFailureReason reason)
 {
     qWarning() << "[VpnConnectionService] VPN连接失败:" << int(reason);
-    m_state = Disconnected;
     m_serverId = 0;
     m_vmessLink.clear();
     m_awaitingCore = false;
-    emit connectionStateChanged(Disconnected);
+    setState(Disconnected);
     emit connectionFailed(reason, getFailureReasonText(reason));
 }
 
@@ -394,11 +392,10 @@ void VpnConnectionService::runDisconnectSteps()
 
     stopRunners();
 
-    m_state = Disconnected;
     m_serverId = 0;
     m_vmessLink.clear();
     resetFigures();
-    emit connectionStateChanged(Disconnected);
+    setState(Disconnected);
     emit disconnected();
     qDebug() << "[VpnConnectionService] VPN已断开";
 }
@@ -488,19 +485,12 @@ void VpnConnectionService::onCoreConnected()
     qDebug() << "[VpnConnectionService] 开始连接时长计时";
 }
 
-void VpnConnectionService::onCoreError(const QString &text)
+// The core's and the tunnel's errors differ only in the warning's words.
+void VpnConnectionService::onRunnerError(const char *warning, const QString &text)
 {
     if (m_state == Disconnecting || m_stoppingRunners)
         return;
-    qWarning() << "[VpnConnectionService] VPN错误:" << text;
-    failConnection(NetworkFailure);
-}
-
-void VpnConnectionService::onTunnelError(const QString &text)
-{
-    if (m_state == Disconnecting || m_stoppingRunners)
-        return;
-    qWarning() << "[VpnConnectionService] Tun2Socks错误:" << text;
+    qWarning() << warning << text;
     failConnection(NetworkFailure);
 }
 

@@ -87,6 +87,8 @@ public:
     QString vmessLink() const { return m_vmessLink; }
     int routingMode() const { return m_routingMode; }
 
+    // "全局模式" for any mode but SmartRouting, which is "智能模式".
+    static QString routingModeName(int mode);
     static QString formatDuration(int seconds);
     static QString formatSpeed(qint64 bytes, int seconds);
 
@@ -125,8 +127,7 @@ private:
     QString speedText(qint64 difference) const;
 
     void onCoreConnected();
-    void onCoreError(const QString &text);
-    void onTunnelError(const QString &text);
+    void onRunnerError(const char *warning, const QString &text);
     void onCoreEnded();
     void onRunnerLog(const QString &text);
     void onForceDisconnect(const QString &message);

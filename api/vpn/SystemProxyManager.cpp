@@ -1,12 +1,14 @@
 #include "api/vpn/SystemProxyManager.h"
 
-#include "api/vpn/PlatformCommandResult.h"
 #include "api/vpn/SystemProxyBackup.h"
+#include "platform/process/PlatformCommandResult.h"
 
 #include <QDebug>
 #include <QUrl>
 
 namespace Norvane::Api::Vpn {
+
+using Platform::PlatformCommandResult;
 
 namespace {
 
@@ -48,17 +50,7 @@ void SystemProxyManager::setCommandTimeout(int milliseconds)
 
 bool SystemProxyManager::runCommand(const QString &program, const QStringList &arguments)
 {
-    const PlatformCommandResult result = PlatformCommandResult::run(program, arguments, commandTimeoutMs);
-    if (!result.finished) {
-        qWarning() << "[SystemProxyManager] 命令执行超时:" << program;
-        return false;
-    }
-    if (!result.succeeded) {
-        qWarning() << "[SystemProxyManager] 命令执行失败, 退出码:" << result.exitCode;
-        qWarning() << "[SystemProxyManager] 错误输出:" << QString::fromLocal8Bit(result.standardError);
-        return false;
-    }
-    return true;
+    return PlatformCommandResult::runLogged("[SystemProxyManager]", program, arguments, commandTimeoutMs);
 }
 
 bool SystemProxyManager::setRegistryValue(const QString &key, const QString &name, const QString &value,

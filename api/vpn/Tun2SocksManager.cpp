@@ -1,6 +1,8 @@
 #include "api/vpn/Tun2SocksManager.h"
 
-#include "api/vpn/PlatformCommandResult.h"
+#include "api/vpn/AcceptedWait.h"
+#include "api/vpn/ProcessErrorText.h"
+#include "platform/process/PlatformCommandResult.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -15,38 +17,12 @@ const QString kAdapterName = QStringLiteral("name=\"wintun\"");
 const QString kQuotedAdapter = QStringLiteral("\"wintun\"");
 const QString kGateway = QStringLiteral("192.168.123.1");
 const QString kFallbackInterface = QStringLiteral("以太网");
+const QString kProgramName = QStringLiteral("tun2socks");
 const QString kStartFailedText = QStringLiteral("启动tun2socks进程失败");
-const QString kCrashedText = QStringLiteral("tun2socks进程崩溃");
 
 QStringList ipv4(const QStringList &arguments)
 {
     return QStringList{QStringLiteral("interface"), QStringLiteral("ipv4")} + arguments;
-}
-
-QString processErrorText(QProcess::ProcessError error)
-{
-    switch (error) {
-    case QProcess::FailedToStart:
-        return QStringLiteral("tun2socks启动失败，请检查文件是否存在");
-    case QProcess::Crashed:
-        return kCrashedText;
-    case QProcess::Timedout:
-        return QStringLiteral("tun2socks进程超时");
-    case QProcess::ReadError:
-        return QStringLiteral("tun2socks进程读取错误");
-    case QProcess::WriteError:
-        return QStringLiteral("tun2socks进程写入错误");
-    default:
-        return QStringLiteral("tun2socks未知错误");
-    }
-}
-
-bool acceptedWait(int milliseconds, const char *what)
-{
-    if (milliseconds > 0)
-        return true;
-    qWarning() << "[Tun2SocksManager] 忽略无效的" << what << ":" << milliseconds << "毫秒";
-    return false;
 }
 
 } // namespace
@@ -85,19 +61,19 @@ void Tun2SocksManager::setInterfaceLister(InterfaceLister lister)
 
 void Tun2SocksManager::setStartPause(int milliseconds)
 {
-    if (acceptedWait(milliseconds, "启动等待时间"))
+    if (acceptedWait(milliseconds, "[Tun2SocksManager] 忽略无效的 启动等待时间 : %1 毫秒"))
         m_startPauseMs = milliseconds;
 }
 
 void Tun2SocksManager::setCommandTimeout(int milliseconds)
 {
-    if (acceptedWait(milliseconds, "命令超时"))
+    if (acceptedWait(milliseconds, "[Tun2SocksManager] 忽略无效的 命令超时 : %1 毫秒"))
         m_commandTimeoutMs = milliseconds;
 }
 
 void Tun2SocksManager::setTerminateTimeout(int milliseconds)
 {
-    if (acceptedWait(milliseconds, "停止等待时间"))
+    if (acceptedWait(milliseconds, "[Tun2SocksManager] 忽略无效的 停止等待时间 : %1 毫秒"))
         m_terminateTimeoutMs = milliseconds;
 }
 
@@ -312,17 +288,7 @@ void Tun2SocksManager::clearAdapterSettings()
 
 bool Tun2SocksManager::runCommand(const QString &program, const QStringList &arguments) const
 {
-    const PlatformCommandResult result = PlatformCommandResult::run(program, arguments, m_commandTimeoutMs);
-    if (!result.finished) {
-        qWarning() << "[Tun2SocksManager] 命令执行超时:" << program;
-        return false;
-    }
-    if (!result.succeeded) {
-        qWarning() << "[Tun2SocksManager] 命令执行失败, 退出码:" << result.exitCode;
-        qWarning() << "[Tun2SocksManager] 错误输出:" << QString::fromLocal8Bit(result.standardError);
-        return false;
-    }
-    return true;
+    return Platform::PlatformCommandResult::runLogged("[Tun2SocksManager]", program, arguments, m_commandTimeoutMs);
 }
 
 void Tun2SocksManager::onTun2SocksStarted()
@@ -338,13 +304,13 @@ void Tun2SocksManager::onTun2SocksFinished(int exitCode, QProcess::ExitStatus ex
              << (crashed ? "崩溃" : "正常");
     m_running = false;
     if (crashed)
-        emit error(kCrashedText);
+        emit error(processErrorText(QProcess::Crashed, kProgramName));
     emit stopped();
 }
 
 void Tun2SocksManager::onTun2SocksError(QProcess::ProcessError processError)
 {
-    const QString text = processErrorText(processError);
+    const QString text = processErrorText(processError, kProgramName);
     qWarning().noquote() << "[Tun2SocksManager]" << text;
     emit error(text);
 }

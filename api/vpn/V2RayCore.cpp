@@ -1,10 +1,12 @@
 #include "api/vpn/V2RayCore.h"
 
+#include "api/vpn/AcceptedWait.h"
 #include "api/vpn/CoreConfigDocument.h"
+#include "api/vpn/ProcessErrorText.h"
 #include "api/vpn/ProxyCoreRecord.h"
-#include "files/PrivateFile.h"
-#include "process/PlatformCommand.h"
-#include "process/TiedChildProcess.h"
+#include "platform/files/PrivateFile.h"
+#include "platform/process/PlatformCommandResult.h"
+#include "platform/process/TiedChildProcess.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -20,39 +22,14 @@
 
 namespace Norvane::Api::Vpn {
 
+using Platform::PlatformCommandResult;
+
 namespace {
 
-const QString kCrashedText = QStringLiteral("XRay进程崩溃");
+const QString kProgramName = QStringLiteral("XRay");
 
 // Runs on across connections: the process-list check falls on every tenth tick of the program.
 int trafficTickCount = 0;
-
-// Ends a short-lived helper process that outstayed its wait, so it is not left behind.
-void endLeftoverProcess(QProcess &process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.kill();
-    process.waitForFinished();
-}
-
-QString processErrorText(QProcess::ProcessError error)
-{
-    switch (error) {
-    case QProcess::FailedToStart:
-        return QStringLiteral("XRay启动失败，请检查文件是否存在");
-    case QProcess::Crashed:
-        return kCrashedText;
-    case QProcess::Timedout:
-        return QStringLiteral("XRay进程超时");
-    case QProcess::ReadError:
-        return QStringLiteral("XRay进程读取错误");
-    case QProcess::WriteError:
-        return QStringLiteral("XRay进程写入错误");
-    default:
-        return QStringLiteral("XRay未知错误");
-    }
-}
 
 } // namespace
 
@@ -237,20 +214,14 @@ int V2RayCore::statsInterval() const
 
 void V2RayCore::setStatsInterval(int milliseconds)
 {
-    if (milliseconds <= 0) {
-        qWarning() << "[V2RayCore] 忽略无效的流量统计间隔:" << milliseconds << "毫秒";
-        return;
-    }
-    m_statsTimer->setInterval(milliseconds);
+    if (acceptedWait(milliseconds, "[V2RayCore] 忽略无效的流量统计间隔: %1 毫秒"))
+        m_statsTimer->setInterval(milliseconds);
 }
 
 void V2RayCore::setConnectDelay(int milliseconds)
 {
-    if (milliseconds <= 0) {
-        qWarning() << "[V2RayCore] 忽略无效的连接确认延迟:" << milliseconds << "毫秒";
-        return;
-    }
-    m_connectDelayMs = milliseconds;
+    if (acceptedWait(milliseconds, "[V2RayCore] 忽略无效的连接确认延迟: %1 毫秒"))
+        m_connectDelayMs = milliseconds;
 }
 
 void V2RayCore::onXRayStarted()
@@ -274,13 +245,13 @@ void V2RayCore::onXRayFinished(int exitCode, QProcess::ExitStatus exitStatus)
     // The document holds the user's id; it goes with the process however that ends.
     removeConfigFile();
     if (crashed)
-        emit error(kCrashedText);
+        emit error(processErrorText(QProcess::Crashed, kProgramName));
     emit disconnected();
 }
 
 void V2RayCore::onXRayError(QProcess::ProcessError processError)
 {
-    const QString text = processErrorText(processError);
+    const QString text = processErrorText(processError, kProgramName);
     qWarning() << "[V2RayCore]" << text;
     emit error(text);
 }
@@ -368,13 +339,13 @@ void V2RayCore::probeVersion(const QString &executable) const
 {
     QProcess probe;
     Platform::startTiedChild(probe, executable, {QStringLiteral("version")});
-    if (probe.waitForFinished(kVersionProbeTimeoutMs)) {
-        qDebug() << "[V2RayCore] ✅ XRay版本信息:" << QString::fromUtf8(probe.readAllStandardOutput()).left(100);
+    const PlatformCommandResult result = PlatformCommandResult::waitFor(probe, kVersionProbeTimeoutMs);
+    if (result.finished) {
+        qDebug() << "[V2RayCore] ✅ XRay版本信息:" << QString::fromUtf8(result.standardOutput).left(100);
         return;
     }
     qWarning() << "[V2RayCore] ⚠️ XRay测试运行失败";
-    qWarning() << "[V2RayCore] 错误:" << probe.errorString();
-    endLeftoverProcess(probe);
+    qWarning() << "[V2RayCore] 错误:" << result.errorText;
 }
 
 void V2RayCore::logStartFailure(const QString &message) const
@@ -427,27 +398,22 @@ void V2RayCore::removeConfigFile()
 
 void V2RayCore::runTaskkill(qint64 processId)
 {
-    QProcess taskkill;
-    taskkill.start(Platform::commandProgram(QStringLiteral("taskkill")),
-                   {QStringLiteral("/F"), QStringLiteral("/PID"), QString::number(processId)});
-    if (!taskkill.waitForFinished(kTaskkillTimeoutMs)) {
-        qWarning() << "[V2RayCore] taskkill未能完成:" << taskkill.errorString();
-        endLeftoverProcess(taskkill);
-    }
+    const PlatformCommandResult result = PlatformCommandResult::run(
+        QStringLiteral("taskkill"), {QStringLiteral("/F"), QStringLiteral("/PID"), QString::number(processId)},
+        kTaskkillTimeoutMs);
+    if (!result.finished)
+        qWarning() << "[V2RayCore] taskkill未能完成:" << result.errorText;
 }
 
+// What a list query that ran out of time had written still counts.
 bool V2RayCore::isCoreListed(qint64 processId)
 {
-    QProcess tasklist;
-    tasklist.start(Platform::commandProgram(QStringLiteral("tasklist")),
-                   {QStringLiteral("/FI"), QStringLiteral("PID eq %1").arg(processId)});
-    const bool finished = tasklist.waitForFinished(kTasklistTimeoutMs);
-    const QString output = QString::fromUtf8(tasklist.readAllStandardOutput());
-    if (!finished) {
-        qWarning() << "[V2RayCore] 进程列表查询失败:" << tasklist.errorString();
-        endLeftoverProcess(tasklist);
-    }
-    return output.contains(QLatin1String("xray.exe"));
+    const PlatformCommandResult result = PlatformCommandResult::run(
+        QStringLiteral("tasklist"), {QStringLiteral("/FI"), QStringLiteral("PID eq %1").arg(processId)},
+        kTasklistTimeoutMs);
+    if (!result.finished)
+        qWarning() << "[V2RayCore] 进程列表查询失败:" << result.errorText;
+    return QString::fromUtf8(result.standardOutput).contains(QLatin1String("xray.exe"));
 }
 
 } // namespace Norvane::Api::Vpn

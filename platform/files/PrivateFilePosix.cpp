@@ -1,4 +1,4 @@
-#include "files/PrivateFile.h"
+#include "platform/files/PrivateFile.h"
 
 #include <cerrno>
 #include <cstring>

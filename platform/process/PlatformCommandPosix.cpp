@@ -1,4 +1,4 @@
-#include "process/PlatformCommand.h"
+#include "platform/process/PlatformCommand.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "process/TerminationRequest.h"
+#include "platform/process/TerminationRequest.h"
 
 #include <QDebug>
 #include <QSocketNotifier>

@@ -1,4 +1,4 @@
-#include "process/TiedChildProcess.h"
+#include "platform/process/TiedChildProcess.h"
 
 #include <csignal>
 #include <sys/prctl.h>

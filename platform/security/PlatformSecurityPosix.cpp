@@ -1,4 +1,4 @@
-#include "security/PlatformSecurity.h"
+#include "platform/security/PlatformSecurity.h"
 
 #include <openssl/evp.h>
 

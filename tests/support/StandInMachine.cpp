@@ -1,6 +1,6 @@
 #include "support/StandInMachine.h"
 
-#include "process/PlatformCommand.h"
+#include "platform/process/PlatformCommand.h"
 
 #include <QFile>
 #include <QJsonArray>
