@@ -95,7 +95,7 @@ private slots:
 private:
     QVariant evaluate(const QString &expression) { return m_rig.client().evaluate(expression); }
     const QuickWindowDriver &driver() const { return m_rig.client().driver(); }
-    bool waitForPage(const QString &type);
+    bool waitForPage(const QString &type) { return m_rig.client().waitForPage(type); }
 
     WindowTestRig m_rig;
     QmlApiAdapter *m_api = nullptr;
@@ -118,14 +118,6 @@ void LongTextsEndToEndTest::initTestCase()
 void LongTextsEndToEndTest::cleanupTestCase()
 {
     m_rig.close();
-}
-
-// The home page is the stack's own item; every other page sits first in its page item.
-bool LongTextsEndToEndTest::waitForPage(const QString &type)
-{
-    const QString test = QStringLiteral("!stackView.busy && (stackView.currentItem instanceof %1"
-                                        " || stackView.currentItem.children[0] instanceof %1)").arg(type);
-    return QTest::qWaitFor([&]() { return evaluate(test).toBool(); }, 5000);
 }
 
 void LongTextsEndToEndTest::signInWithALongAddress()
