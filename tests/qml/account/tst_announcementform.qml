@@ -96,7 +96,7 @@ TestCase {
     // pixel, as the service's own titles do, the date standing raised above it); without a date
     // it ends at the card's margin. The service's titles show whole.
     function test_titleKeepsClearOfTheDate_data() {
-        var longTitle = "Windows 客户端 2.0 正式版发布：全新界面、智能分流与多项性能改进"
+        var longTitle = "Windows 客户端 2.0 released: a new look, smart routing and faster connections"
         return [
             { tag: "the service's welcome", title: "欢迎使用Norvane加速器", whole: true },
             { tag: "the service's update", title: "Windows客户端更新", whole: true },

@@ -97,8 +97,8 @@ TestCase {
             { tag: "the service's order", whole: true, number: "NV202612110306070001",
               fields: { planName: "月卡", amount: 15, statusText: "已完成" } },
             { tag: "long texts", whole: false, number: "PAY-20250301-ALIPAY-7F3C9A1B2D4E6-7F3C9A1B2D4E6",
-              fields: { planName: "尊享至尊年度会员套餐（含全部VIP专线与4K加速权益，多端同时在线）",
-                        amount: 0.30000000000000004, statusText: "已完成并已开具电子发票" } }
+              fields: { planName: "Premium 年卡 with every VIP line, 4K streaming and five devices",
+                        amount: 0.30000000000000004, statusText: "completed, invoiced" } }
         ]
     }
 

@@ -231,9 +231,9 @@ TestCase {
     // row, and the chip stays inside the card.
     function test_longStatusTextKeepsToTheCard() {
         var page = createPage()
-        API.ordersLoaded([order({ statusText: "已完成，款项已原路退回至您的支付宝账户，请注意查收" })])
+        API.ordersLoaded([order({ statusText: "已完成 and refunded to the Alipay account it was paid from" })])
         Page.settle(testCase, page)
-        var text = Page.shown(page, "已完成，款项已原路退回至您的支付宝账户，请注意查收")
+        var text = Page.shown(page, "已完成 and refunded to the Alipay account it was paid from")
         verify(text.truncated)
         Placement.verifyInside(testCase, text.parent, cardOf(page, "NV202503010001"), 12, "chip")
         Placement.verifyLeftOf(testCase, Page.shown(page, "NV202503010001"), text.parent, 8, "order number")
@@ -246,8 +246,8 @@ TestCase {
             { tag: "usual amount", amount: 15, amountText: "¥15", spacer: true },
             { tag: "long amount", amount: 0.30000000000000004, amountText: "¥0.30000000000000004" },
             { tag: "long plan and payment texts", amount: 15, amountText: "¥15", spacer: true,
-              plan: "尊享至尊年度会员套餐（含全部VIP专线与4K加速权益，多端同时在线）",
-              method: "支付宝花呗分期付款（12期免息，由蚂蚁消费金融提供服务）" }
+              plan: "Premium 年卡 with every VIP line, 4K streaming and five devices at once",
+              method: "支付宝 Huabei instalments, 12 months without interest, by Ant Consumer Finance" }
         ]
     }
 

@@ -176,8 +176,8 @@ TestCase {
         return [
             { tag: "the service's plan", whole: true, plan: { name: "季卡", daysText: "90天", formattedPrice: "¥40.00" } },
             { tag: "long texts", whole: false,
-              plan: { name: "尊享至尊年度会员套餐（含全部VIP专线与4K加速权益）", daysText: "365天 + 赠送30天 + 新用户额外赠送7天体验",
-                      formattedPrice: "¥1288.00 / 年（首年特惠价，次年恢复原价）" } }
+              plan: { name: "Premium 年卡 with every VIP line and 4K streaming", daysText: "365 days, 30 more as a gift and 7 for new users",
+                      formattedPrice: "¥1288.00 a year for the first year" } }
         ]
     }
 
@@ -287,10 +287,10 @@ TestCase {
         return [
             { tag: "the service's order", plans: plans(3), orderId: "NV202612110306070001", planLine: "套餐2 - ¥20" },
             { tag: "long plan name and order number",
-              plans: [{ id: 1, name: "尊享至尊年度会员套餐（含全部VIP专线与4K加速权益，多端同时在线）", days: 365, price: 1288,
+              plans: [{ id: 1, name: "Premium 年卡 with every VIP line, 4K streaming and five devices at once", days: 365, price: 1288,
                         currency: "CNY", description: "", formattedPrice: "", daysText: "", isActive: true }],
               orderId: "PAY-20250301-ALIPAY-7F3C9A1B2D4E6-PAY-20250301-ALIPAY-7F3C9A1B2D4E6",
-              planLine: "尊享至尊年度会员套餐（含全部VIP专线与4K加速权益，多端同时在线） - ¥1288", long: true }
+              planLine: "Premium 年卡 with every VIP line, 4K streaming and five devices at once - ¥1288", long: true }
         ]
     }
 
