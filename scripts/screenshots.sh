@@ -8,7 +8,9 @@
 # that no page opens), the window
 # with the warning of a forced disconnect, and the pages of the sign-in road (the login page, the
 # registration page as it opens and showing an input error, the server page with the current line
-# marked and the VIP lines locked).
+# marked and the VIP lines locked), and the pages with texts longer than the service's own (a user
+# without a name shown by a long address and a line with a long name on the server page, the home
+# page and the settings page, and an order with a long number in the order history).
 # Usage: scripts/screenshots.sh [output-dir]   (default: screenshots)
 set -euo pipefail
 
@@ -48,7 +50,7 @@ shoot home-logged-out
 # drive the client's own window, bridge, services and proxy core against an in-process back end
 # and save the window when NORVANE_SCREENSHOT_DIR is set. They bind the proxy core's fixed
 # ports, so each waits for other runs that hold them.
-for suite in tst_homeendtoend tst_accountendtoend tst_windowendtoend tst_signinendtoend; do
+for suite in tst_homeendtoend tst_accountendtoend tst_windowendtoend tst_signinendtoend tst_longtextsendtoend; do
   if ! HOME="$work/home" QT_QPA_PLATFORM=offscreen NORVANE_SCREENSHOT_DIR=$out \
       flock /tmp/norvane-proxy-ports.lock "$bin/$suite" > "$work/$suite.log" 2>&1; then
     echo "The end-to-end run $suite failed:" >&2

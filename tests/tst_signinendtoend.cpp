@@ -79,7 +79,7 @@ private:
     QVariant evaluate(const QString &expression) { return m_rig.client().evaluate(expression); }
     const QuickWindowDriver &driver() const { return m_rig.client().driver(); }
     QQuickItem *currentPage();
-    bool waitForPage(const QString &type);
+    bool waitForPage(const QString &type) { return m_rig.client().waitForPage(type); }
     QString textOf(const QString &objectName) const;
     QObject *pageDialog();
 
@@ -116,14 +116,6 @@ void SignInEndToEndTest::cleanupTestCase()
 QQuickItem *SignInEndToEndTest::currentPage()
 {
     return qobject_cast<QQuickItem *>(evaluate(QStringLiteral("stackView.currentItem")).value<QObject *>());
-}
-
-// The home page is the stack's own item; every other page sits first in its page item.
-bool SignInEndToEndTest::waitForPage(const QString &type)
-{
-    const QString test = QStringLiteral("!stackView.busy && (stackView.currentItem instanceof %1"
-                                        " || stackView.currentItem.children[0] instanceof %1)").arg(type);
-    return QTest::qWaitFor([&]() { return evaluate(test).toBool(); }, 5000);
 }
 
 QString SignInEndToEndTest::textOf(const QString &objectName) const

@@ -137,10 +137,15 @@ Rectangle {
                                 font.pixelSize: 16
                             }
 
+                            // A long title ends in an ellipsis at the pixel where the date
+                            // begins; the date stands raised above the title's line, and titles
+                            // of the service's length already reach that pixel.
                             Text {
                                 id: titleText
                                 x: typeIconText.width + 8
                                 anchors.verticalCenter: parent.verticalCenter
+                                width: Math.min(implicitWidth, Math.ceil(dateText.x) - x)
+                                elide: Text.ElideRight
                                 text: model.title
                                 color: Constants.textPrimary
                                 font.family: Constants.font.family
@@ -149,6 +154,7 @@ Rectangle {
                             }
 
                             Text {
+                                id: dateText
                                 anchors.right: parent.right
                                 anchors.verticalCenter: parent.top
                                 horizontalAlignment: Text.AlignRight

@@ -151,7 +151,10 @@ Item {
                                 }
                             }
 
+                            // As wide as the card, so that the column keeps the line's place
+                            // when there is no date to show.
                             Text {
+                                width: parent.width
                                 text: wrapper.dateOf(modelData)
                                 color: Constants.textSecondary
                                 font.family: Constants.font.family

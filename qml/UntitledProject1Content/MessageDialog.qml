@@ -56,6 +56,36 @@ Dialog {
         }
     }
 
+    // The style's title band, with its top corners rounded as the card's, just inside its border.
+    header: Label {
+        text: dialog.title
+        visible: dialog.title
+        elide: Label.ElideRight
+        font.bold: true
+        padding: 12
+
+        background: Item {
+            Rectangle {
+                id: band
+                x: 1
+                y: 1
+                width: parent.width - 2
+                height: parent.height - 1
+                radius: dialog.background.radius - 1
+                color: dialog.palette.window
+            }
+
+            // Squares the band's lower corners.
+            Rectangle {
+                x: band.x
+                y: band.y + band.radius
+                width: band.width
+                height: band.height - band.radius
+                color: band.color
+            }
+        }
+    }
+
     contentItem: ColumnLayout {
         spacing: 20
 

@@ -115,7 +115,10 @@ Rectangle {
                     border.width: 1
                     border.color: Qt.rgba(1, 215 / 255, 0, 0.3)
 
+                    // The card keeps its height: the texts that come with the order end in an
+                    // ellipsis 8 px before their neighbours on the line.
                     Column {
+                        id: cardLines
                         anchors.fill: parent
                         anchors.margins: 16
                         spacing: 8
@@ -127,6 +130,8 @@ Rectangle {
                             Text {
                                 id: orderNumberText
                                 anchors.left: parent.left
+                                width: Math.min(implicitWidth, cardLines.width - createdText.width - 8)
+                                elide: Text.ElideRight
                                 text: model.orderNumber
                                 color: Constants.textSecondary
                                 font.family: Constants.font.family
@@ -134,6 +139,7 @@ Rectangle {
                             }
 
                             Text {
+                                id: createdText
                                 anchors.right: parent.right
                                 text: model.createdAt
                                 color: Constants.textSecondary
@@ -143,9 +149,11 @@ Rectangle {
                         }
 
                         Row {
+                            id: planLine
                             spacing: 8
 
                             Text {
+                                id: crown
                                 anchors.verticalCenter: parent.verticalCenter
                                 text: "👑"
                                 font.pixelSize: 14
@@ -153,6 +161,8 @@ Rectangle {
 
                             Text {
                                 anchors.verticalCenter: parent.verticalCenter
+                                width: Math.min(implicitWidth, cardLines.width - crown.width - planLine.spacing)
+                                elide: Text.ElideRight
                                 text: model.planName
                                 color: Constants.primaryVip
                                 font.family: Constants.font.family
@@ -168,6 +178,8 @@ Rectangle {
                             Text {
                                 anchors.left: parent.left
                                 anchors.verticalCenter: parent.verticalCenter
+                                width: Math.min(implicitWidth, cardLines.width - statusChip.width - 8)
+                                elide: Text.ElideRight
                                 text: "¥" + model.amount
                                 color: Constants.primaryVip
                                 font.family: Constants.font.family
@@ -176,6 +188,7 @@ Rectangle {
                             }
 
                             Rectangle {
+                                id: statusChip
                                 anchors.right: parent.right
                                 anchors.verticalCenter: parent.verticalCenter
                                 width: 60
@@ -185,6 +198,8 @@ Rectangle {
 
                                 Text {
                                     anchors.centerIn: parent
+                                    width: Math.min(implicitWidth, statusChip.width - 8)
+                                    elide: Text.ElideRight
                                     text: model.statusText
                                     color: myOrdersRoot.chipTextColor(model.status)
                                     font.family: Constants.font.family

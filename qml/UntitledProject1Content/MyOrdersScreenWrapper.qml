@@ -146,12 +146,20 @@ Item {
                             anchors.centerIn: parent
                             spacing: 8
 
+                            // The chip keeps to the card: the spacer gives way to a long order
+                            // number, a number longer still wraps, and a long status text ends in
+                            // an ellipsis at half of the row.
                             Row {
                                 id: topRow
                                 width: parent.width
                                 spacing: 8
 
+                                readonly property real room: width - 2 * spacing
+
                                 Text {
+                                    id: orderNumberText
+                                    width: Math.min(implicitWidth, topRow.room - statusChip.width)
+                                    wrapMode: Text.Wrap
                                     text: modelData.orderNumber || "N/A"
                                     color: Constants.textSecondary
                                     font.family: Constants.font.family
@@ -159,11 +167,12 @@ Item {
                                 }
 
                                 Item {
-                                    width: topRow.width - 200
+                                    width: Math.min(topRow.width - 200, topRow.room - orderNumberText.width - statusChip.width)
                                     height: 1
                                 }
 
                                 Rectangle {
+                                    id: statusChip
                                     width: statusText.width + 16
                                     height: 20
                                     radius: 10
@@ -172,6 +181,8 @@ Item {
                                     Text {
                                         id: statusText
                                         anchors.centerIn: parent
+                                        width: Math.min(implicitWidth, topRow.room / 2 - 16)
+                                        elide: Text.ElideRight
                                         text: modelData.statusText || modelData.status || "未知"
                                         color: Constants.textPrimary
                                         font.family: Constants.font.family
@@ -188,6 +199,8 @@ Item {
                             }
 
                             Text {
+                                width: Math.min(implicitWidth, parent.width)
+                                wrapMode: Text.Wrap
                                 text: modelData.planName || "未知套餐"
                                 color: Constants.textPrimary
                                 font.family: Constants.font.family
@@ -199,7 +212,12 @@ Item {
                                 id: amountRow
                                 width: parent.width
 
+                                // The date keeps to the card: the spacer gives way to a long
+                                // amount, and an amount longer still ends in an ellipsis.
                                 Text {
+                                    id: amountText
+                                    width: Math.min(implicitWidth, amountRow.width - dateText.width)
+                                    elide: Text.ElideRight
                                     text: "¥" + (modelData.amount || "0.00")
                                     color: Constants.colorVip
                                     font.family: Constants.font.family
@@ -208,11 +226,12 @@ Item {
                                 }
 
                                 Item {
-                                    width: amountRow.width - 200
+                                    width: Math.min(amountRow.width - 200, amountRow.width - amountText.width - dateText.width)
                                     height: 1
                                 }
 
                                 Text {
+                                    id: dateText
                                     text: wrapper.formatDate(modelData.createdAt)
                                     color: Constants.textSecondary
                                     font.family: Constants.font.family
@@ -221,6 +240,8 @@ Item {
                             }
 
                             Text {
+                                width: Math.min(implicitWidth, parent.width)
+                                wrapMode: Text.Wrap
                                 text: "支付方式: " + (modelData.paymentMethodText || modelData.paymentMethod)
                                 color: Constants.textSecondary
                                 font.family: Constants.font.family

@@ -146,6 +146,7 @@ Rectangle {
                 }
 
                 Row {
+                    id: userRow
                     anchors.centerIn: parent
                     spacing: 10
 
@@ -175,10 +176,17 @@ Rectangle {
                         anchors.verticalCenter: parent.verticalCenter
 
                         Row {
+                            id: nameRow
                             spacing: 4
 
+                            // A long name or address ends in an ellipsis, so that the row keeps
+                            // the avatar's margin inside the box.
                             Text {
                                 objectName: "nameLine"
+                                width: Math.min(implicitWidth, userInfoBox.width - (userInfoBox.height - avatar.height)
+                                                - avatar.width - userRow.spacing
+                                                - (vipStar.visible ? vipStar.width + vipTag.width + 2 * nameRow.spacing : 0))
+                                elide: Text.ElideRight
                                 text: !root.userLoggedIn ? "未登录"
                                                          : (root.userName.length > 0 ? root.userName : root.userEmail)
                                 font.pixelSize: 14
@@ -188,6 +196,7 @@ Rectangle {
                             }
 
                             Text {
+                                id: vipStar
                                 objectName: "vipStar"
                                 text: "⭐"
                                 font.pixelSize: 12
@@ -196,6 +205,7 @@ Rectangle {
                             }
 
                             Text {
+                                id: vipTag
                                 objectName: "vipTag"
                                 text: "VIP"
                                 font.pixelSize: 12
@@ -552,12 +562,14 @@ Rectangle {
                 radius: 16
 
                 Row {
+                    id: serverRow
                     anchors.left: parent.left
                     anchors.leftMargin: 20
                     anchors.verticalCenter: parent.verticalCenter
                     spacing: 16
 
                     Rectangle {
+                        id: flagBox
                         width: 36
                         height: 36
                         radius: 6
@@ -586,6 +598,8 @@ Rectangle {
                                 Text {
                                     objectName: "flagFallbackText"
                                     anchors.centerIn: parent
+                                    width: Math.min(implicitWidth, flagBox.width - 2 * flagBox.border.width)
+                                    elide: Text.ElideRight
                                     text: root.selectedServerCountryCode.length > 0 ? root.selectedServerCountryCode : "🌐"
                                     font.pixelSize: root.selectedServerCountryCode.length > 0 ? 14 : 20
                                     font.bold: true
@@ -596,12 +610,18 @@ Rectangle {
                         }
                     }
 
+                    // The server's texts end in an ellipsis a row's spacing before the chevron.
                     Column {
+                        id: serverTexts
                         anchors.verticalCenter: parent.verticalCenter
                         spacing: 2
 
+                        readonly property real room: serverChevron.x - serverRow.spacing - serverRow.x - x
+
                         Text {
                             objectName: "serverNameLine"
+                            width: Math.min(implicitWidth, serverTexts.room)
+                            elide: Text.ElideRight
                             text: root.selectedServerName
                             color: Constants.textPrimary
                             font.bold: true
@@ -611,6 +631,8 @@ Rectangle {
 
                         Text {
                             objectName: "latencyLine"
+                            width: Math.min(implicitWidth, serverTexts.room)
+                            elide: Text.ElideRight
                             text: root.selectedServerLatency
                             color: Constants.colorSuccess
                             font.pixelSize: 11
@@ -621,6 +643,7 @@ Rectangle {
                 }
 
                 Text {
+                    id: serverChevron
                     anchors.right: parent.right
                     anchors.rightMargin: 20
                     anchors.verticalCenter: parent.verticalCenter

@@ -36,6 +36,15 @@ Item {
         return Math.max(0, total >= previous ? total - previous : total)
     }
 
+    // Between connections nothing moves: both rates read zero, and the next connection's totals
+    // count from the start.
+    function clearTraffic() {
+        screenItem.uploadSpeed = screenItem.formatTraffic(0)
+        screenItem.downloadSpeed = screenItem.formatTraffic(0)
+        screenItem.uploadBytes = 0
+        screenItem.downloadBytes = 0
+    }
+
     Screen {
         id: screenItem
         anchors.fill: parent
@@ -77,8 +86,19 @@ Item {
         }
 
         function onVpnConnected() {
-            screenItem.uploadBytes = 0
-            screenItem.downloadBytes = 0
+            wrapper.clearTraffic()
+        }
+
+        function onVpnDisconnected() {
+            wrapper.clearTraffic()
+        }
+
+        function onVpnForceDisconnected(message) {
+            wrapper.clearTraffic()
+        }
+
+        function onVpnConnectionFailed(reasonCode, message) {
+            wrapper.clearTraffic()
         }
 
         function onVpnTrafficUpdate(uploadBytes, downloadBytes) {

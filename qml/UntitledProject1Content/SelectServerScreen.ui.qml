@@ -38,6 +38,7 @@ Rectangle {
         border.color: selected ? Constants.primaryFree : Qt.rgba(1, 215 / 255, 0, 0.2)
 
         Row {
+            id: lineRow
             anchors.left: parent.left
             anchors.leftMargin: 16
             anchors.verticalCenter: parent.verticalCenter
@@ -59,6 +60,8 @@ Rectangle {
 
                     Text {
                         anchors.centerIn: parent
+                        width: Math.min(implicitWidth, flagImage.width)
+                        elide: Text.ElideRight
                         text: row.countryCode === "" ? "??" : row.countryCode
                         color: Constants.primaryFree
                         font.family: Constants.font.family
@@ -68,11 +71,15 @@ Rectangle {
                 }
             }
 
+            // The line's name ends in an ellipsis the row's spacing before the mark's place.
             Column {
+                id: lineTexts
                 anchors.verticalCenter: parent.verticalCenter
                 spacing: 2
 
                 Text {
+                    width: Math.min(implicitWidth, mark.x - lineRow.spacing - lineRow.x - lineTexts.x)
+                    elide: Text.ElideRight
                     text: row.name
                     color: row.vipLine ? Constants.primaryVip : Constants.textPrimary
                     font.family: Constants.font.family
@@ -89,10 +96,14 @@ Rectangle {
             }
         }
 
+        // Right-aligned in a place of its own, which the name keeps clear of, mark or none.
         Text {
+            id: mark
             anchors.right: parent.right
             anchors.rightMargin: 20
             anchors.verticalCenter: parent.verticalCenter
+            width: 24
+            horizontalAlignment: Text.AlignRight
             text: row.locked ? "🔒" : (row.selected ? "✓" : "")
             color: row.locked ? Constants.textSecondary : Constants.primaryFree
             font.pixelSize: row.locked ? 16 : 20

@@ -40,6 +40,14 @@ Rectangle {
         color: Constants.cardColor
         border.width: 0
 
+        // Every icon takes the width of a colour emoji at the icon size, so that the titles line
+        // up whichever font draws an icon's glyph.
+        TextMetrics {
+            id: iconBox
+            font.pixelSize: 20
+            text: "👑"
+        }
+
         Row {
             anchors.left: parent.left
             anchors.leftMargin: 16
@@ -47,6 +55,8 @@ Rectangle {
             spacing: 16
 
             Text {
+                width: iconBox.advanceWidth
+                horizontalAlignment: Text.AlignHCenter
                 text: icon
                 color: iconColor
                 font.pixelSize: 20
@@ -130,6 +140,7 @@ Rectangle {
             border.color: "transparent"
 
             Row {
+                id: cardRow
                 anchors.fill: parent
                 anchors.margins: 16
                 spacing: 16
@@ -154,15 +165,22 @@ Rectangle {
                     }
                 }
 
+                // The user's name and address end in an ellipsis at the card's inner edge.
                 Column {
+                    id: userTexts
                     anchors.verticalCenter: parent.verticalCenter
                     spacing: 2
 
+                    readonly property real room: cardRow.width - avatar.width - cardRow.spacing
+
                     Row {
+                        id: nameRow
                         spacing: 4
 
                         Text {
                             id: nameLine
+                            width: Math.min(implicitWidth, userTexts.room - (vipStar.visible ? vipStar.width + nameRow.spacing : 0))
+                            elide: Text.ElideRight
                             text: !settingsRoot.loggedIn ? "未登录"
                                 : settingsRoot.name.length > 0 ? settingsRoot.name
                                 : settingsRoot.email
@@ -183,6 +201,8 @@ Rectangle {
 
                     Text {
                         id: emailLine
+                        width: Math.min(implicitWidth, userTexts.room)
+                        elide: Text.ElideRight
                         text: settingsRoot.email
                         color: Constants.textSecondary
                         font.family: Constants.font.family

@@ -238,16 +238,24 @@ Rectangle {
                         border.width: selected ? 2 : 1
                         border.color: selected ? Constants.primaryVip : Qt.rgba(1, 215 / 255, 0, 0.3)
 
+                        // The price takes at most half of the card's content; the plan's texts
+                        // end in an ellipsis the row's spacing before it.
                         Item {
+                            id: planContent
                             anchors.fill: parent
                             anchors.margins: 16
 
                             Column {
+                                id: planTexts
                                 anchors.left: parent.left
                                 anchors.verticalCenter: parent.verticalCenter
                                 spacing: 4
 
+                                readonly property real room: planContent.width - priceRow.width - priceRow.spacing
+
                                 Text {
+                                    width: Math.min(implicitWidth, planTexts.room)
+                                    elide: Text.ElideRight
                                     text: model.planName
                                     color: Constants.textPrimary
                                     font.family: Constants.font.family
@@ -256,6 +264,8 @@ Rectangle {
                                 }
 
                                 Text {
+                                    width: Math.min(implicitWidth, planTexts.room)
+                                    elide: Text.ElideRight
                                     text: model.planDaysText
                                     color: Constants.textSecondary
                                     font.family: Constants.font.family
@@ -264,12 +274,15 @@ Rectangle {
                             }
 
                             Row {
+                                id: priceRow
                                 anchors.right: parent.right
                                 anchors.verticalCenter: parent.verticalCenter
                                 spacing: 16
 
                                 Text {
                                     anchors.verticalCenter: parent.verticalCenter
+                                    width: Math.min(implicitWidth, planContent.width / 2 - checkCircle.width - priceRow.spacing)
+                                    elide: Text.ElideRight
                                     text: model.formattedPrice
                                     color: Constants.primaryVip
                                     font.family: Constants.font.family
@@ -278,6 +291,7 @@ Rectangle {
                                 }
 
                                 Rectangle {
+                                    id: checkCircle
                                     anchors.verticalCenter: parent.verticalCenter
                                     width: 20
                                     height: 20
@@ -339,15 +353,20 @@ Rectangle {
                 }
             }
 
+            // The panel grows to hold its column with the same padding on every side; the plan
+            // line ends in an ellipsis and the order number wraps inside that padding.
             Rectangle {
                 id: paymentPanel
                 width: parent.width
-                height: 350
+                height: Math.max(350, paymentColumn.height + 2 * padding)
                 radius: 16
                 color: Constants.cardColor
                 visible: vipRoot.isPaying
 
+                readonly property real padding: 20
+
                 Column {
+                    id: paymentColumn
                     anchors.centerIn: parent
                     spacing: 20
 
@@ -362,6 +381,8 @@ Rectangle {
 
                     Text {
                         anchors.horizontalCenter: parent.horizontalCenter
+                        width: Math.min(implicitWidth, paymentPanel.width - 2 * paymentPanel.padding)
+                        elide: Text.ElideRight
                         text: vipRoot.selectedPlanName + " - ¥" + vipRoot.selectedPlanPrice
                         color: Constants.primaryVip
                         font.family: Constants.font.family
@@ -378,6 +399,9 @@ Rectangle {
 
                     Text {
                         anchors.horizontalCenter: parent.horizontalCenter
+                        width: Math.min(implicitWidth, paymentPanel.width - 2 * paymentPanel.padding)
+                        wrapMode: Text.Wrap
+                        horizontalAlignment: Text.AlignHCenter
                         text: "订单号: " + vipRoot.currentOrderId
                         color: Constants.textSecondary
                         font.family: Constants.font.family

@@ -46,6 +46,13 @@ QVariant ClientWindow::evaluate(const QString &expression) const
     return value;
 }
 
+bool ClientWindow::waitForPage(const QString &type) const
+{
+    const QString test = QStringLiteral("!stackView.busy && (stackView.currentItem instanceof %1"
+                                        " || stackView.currentItem.children[0] instanceof %1)").arg(type);
+    return QTest::qWaitFor([&]() { return evaluate(test).toBool(); }, 5000);
+}
+
 bool ClientWindow::shoot(const QString &name) const
 {
     const QString shots = qEnvironmentVariable("NORVANE_SCREENSHOT_DIR");

@@ -30,6 +30,9 @@ public:
 
     // Evaluated in the window's own scope, where its ids (stackView, messageDialog) are known.
     QVariant evaluate(const QString &expression) const;
+    // Waits up to 5 s until the page stack rests with a page of that QML type on top: the home
+    // page is the stack's own item, every other page sits first in its page item.
+    bool waitForPage(const QString &type) const;
     // With NORVANE_SCREENSHOT_DIR set, saves the window there under the name; true otherwise.
     bool shoot(const QString &name) const;
 

@@ -3,6 +3,7 @@ import QtTest
 import UntitledProject1
 import UntitledProject1Content
 import "PageItems.js" as Page
+import "../Placement.js" as Placement
 
 TestCase {
     id: testCase
@@ -89,6 +90,38 @@ TestCase {
         compare(body.text, longEntry.content)
         compare(body.lineCount, 2)
         compare(body.truncated, true)
+    }
+
+    // A long title ends in an ellipsis where its date begins (it may reach into the date's first
+    // pixel, as the service's own titles do, the date standing raised above it); without a date
+    // it ends at the card's margin. The service's titles show whole.
+    function test_titleKeepsClearOfTheDate_data() {
+        var longTitle = "Windows 客户端 2.0 released: a new look, smart routing and faster connections"
+        return [
+            { tag: "the service's welcome", title: "欢迎使用Norvane加速器", whole: true },
+            { tag: "the service's update", title: "Windows客户端更新", whole: true },
+            { tag: "long title", title: longTitle, whole: false },
+            { tag: "long title without a date", title: longTitle, whole: false, undated: true }
+        ]
+    }
+
+    function test_titleKeepsClearOfTheDate(data) {
+        var form = createForm()
+        var announcement = entry(data.title, "notice")
+        if (data.undated)
+            announcement.publishedAt = invalid
+        API.announcementsLoaded([announcement])
+        Page.settle(testCase, form)
+        var title = Page.shown(form, data.title)
+        var date = title.parent.children[2]
+        var card = title.parent.parent.parent
+        Placement.verifyInside(testCase, title, card, 16, "title")
+        if (!data.undated)
+            Placement.verifyLeftOf(testCase, title, date, -1, "title")
+        if (data.whole)
+            Placement.verifyWhole(testCase, title, "title")
+        else
+            verify(title.truncated, "the long title ends in an ellipsis")
     }
 
     function test_deliveriesReplaceTheRows() {

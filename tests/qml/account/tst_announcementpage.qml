@@ -129,6 +129,20 @@ TestCase {
         compare(title.x, 0)
     }
 
+    // With both times missing the date line is empty but keeps its place: the card is as tall
+    // as the same card with a date, and the divider and body stand where they stand there.
+    function test_cardWithoutDatesKeepsItsHeight() {
+        var page = createPage()
+        API.announcementsLoaded([entry("有日期", "正文"), entry("无日期", "正文", invalid, invalid)])
+        Page.settle(testCase, page)
+        var dated = Page.shown(page, "有日期").parent.parent
+        var undated = Page.shown(page, "无日期").parent.parent
+        compare(undated.children[1].text, "")
+        compare(undated.parent.height, dated.parent.height)
+        for (var i = 1; i < 4; ++i)
+            compare(undated.children[i].y, dated.children[i].y, "line " + i)
+    }
+
     function test_newEntryShowsTheDot() {
         var page = createPage()
         var fresh = entry("新公告", "正文")

@@ -3,6 +3,7 @@ import QtTest
 import UntitledProject1
 import UntitledProject1Content
 import "PageItems.js" as Page
+import "../Placement.js" as Placement
 
 TestCase {
     id: testCase
@@ -86,6 +87,47 @@ TestCase {
         for (var i = 0; i < data.shows.length; ++i)
             verify(Page.shown(form, data.shows[i]), data.shows[i])
         compare(Page.shown(form, "正在加载订单..."), null)
+    }
+
+    // The card keeps its fixed height: a long order number ends in an ellipsis 8 before the date,
+    // a long plan name at the card's margin and a long status text inside the chip; the amount
+    // keeps 8 before the chip. The service's order shows whole.
+    function test_cardTextsKeepToTheCard_data() {
+        return [
+            { tag: "the service's order", whole: true, number: "NV202612110306070001",
+              fields: { planName: "月卡", amount: 15, statusText: "已完成" } },
+            { tag: "long texts", whole: false, number: "PAY-20250301-ALIPAY-7F3C9A1B2D4E6-7F3C9A1B2D4E6",
+              fields: { planName: "Premium 年卡 with every VIP line, 4K streaming and five devices",
+                        amount: 0.30000000000000004, statusText: "completed, invoiced" } }
+        ]
+    }
+
+    function test_cardTextsKeepToTheCard(data) {
+        var form = createForm()
+        API.ordersLoaded([order(data.number, data.fields)])
+        Page.settle(testCase, form)
+        var number = Page.shown(form, data.number)
+        var card = Page.ancestor(number, function(item) { return item.height === 110 })
+        var date = number.parent.children[1]
+        var plan = Page.shown(form, data.fields.planName)
+        var amount = Page.shown(form, "¥" + data.fields.amount)
+        var status = Page.shown(form, data.fields.statusText)
+        Placement.verifyLeftOf(testCase, number, date, 8, "order number")
+        Placement.verifyInside(testCase, date, card, 16, "date")
+        Placement.verifyInside(testCase, plan, card, 16, "plan name")
+        Placement.verifyLeftOf(testCase, amount, status.parent, 8, "amount")
+        Placement.verifyInside(testCase, status, status.parent, 4, "status text")
+        Placement.verifyInside(testCase, status.parent, card, 16, "chip")
+        // An amount as the engine writes it does not reach the chip; it only may not pass it.
+        if (data.whole)
+            Placement.verifyWhole(testCase, amount, "amount")
+        var texts = [number, plan, status]
+        for (var i = 0; i < texts.length; ++i) {
+            if (data.whole)
+                Placement.verifyWhole(testCase, texts[i], "card text")
+            else
+                verify(texts[i].truncated, texts[i].text)
+        }
     }
 
     function test_deliveriesReplaceTheRows() {

@@ -3,6 +3,7 @@ import QtTest
 import UntitledProject1
 import UntitledProject1Content
 import "PageItems.js" as Page
+import "../Placement.js" as Placement
 
 TestCase {
     id: testCase
@@ -193,16 +194,86 @@ TestCase {
         compare(dateText.text, data.text)
     }
 
-    // A long order number pushes the chip along; nothing keeps it inside the card.
-    function test_chipFollowsTheOrderNumber() {
+    // A number that leaves room keeps the chip 182 after it (the spacer of the row less 200); a
+    // longer one takes the spacer's room, and one longer still wraps and makes the card taller.
+    // The chip keeps to the card's inner column, 12 inside its edge, clear of the number.
+    function test_chipKeepsToTheCard_data() {
+        return [
+            { tag: "short number", number: "N1", spacer: true, lines: 1 },
+            { tag: "the service's number", number: "NV202612110306070001", lines: 1 },
+            { tag: "33 characters", number: "PAY-20250301-ALIPAY-7F3C9A1B2D4E6", lines: 1 },
+            { tag: "66 characters", number: "PAY-20250301-ALIPAY-7F3C9A1B2D4E6PAY-20250301-ALIPAY-7F3C9A1B2D4E6", lines: 2 }
+        ]
+    }
+
+    function test_chipKeepsToTheCard(data) {
         var page = createPage()
-        API.ordersLoaded([order({ orderNumber: "N1", statusText: "甲" }), order({ orderNumber: "NV2025030100000000000001", statusText: "乙" })])
+        API.ordersLoaded([order({ orderNumber: "N0" }), order({ orderNumber: data.number })])
         Page.settle(testCase, page)
-        var shortNumber = Page.shown(page, "N1")
-        var shortChip = Page.shown(page, "甲").parent
-        compare(shortChip.x, shortNumber.width + 8 + 166 + 8)
-        var longChip = Page.shown(page, "乙").parent
-        verify(longChip.x > shortChip.x)
+        var number = Page.shown(page, data.number)
+        var chip = Page.texts(page, "已完成")[1].parent
+        var card = cardOf(page, data.number)
+        Placement.verifyInside(testCase, chip, card, 12, "chip")
+        Placement.verifyInside(testCase, number, card, 12, "order number")
+        Placement.verifyLeftOf(testCase, number, chip, 8, "order number")
+        compare(Placement.box(chip).top, Placement.box(number).top)
+        if (data.spacer)
+            compare(chip.x, number.width + 8 + 166 + 8)
+        compare(number.lineCount > 1, data.lines > 1)
+        var shortCard = cardOf(page, "N0")
+        if (data.lines > 1)
+            verify(card.height > shortCard.height, "the card grows with the wrapped number")
+        else
+            compare(card.height, shortCard.height)
+    }
+
+    // The service's status texts fit the chip; a long one ends in an ellipsis at half of the
+    // row, and the chip stays inside the card.
+    function test_longStatusTextKeepsToTheCard() {
+        var page = createPage()
+        API.ordersLoaded([order({ statusText: "已完成 and refunded to the Alipay account it was paid from" })])
+        Page.settle(testCase, page)
+        var text = Page.shown(page, "已完成 and refunded to the Alipay account it was paid from")
+        verify(text.truncated)
+        Placement.verifyInside(testCase, text.parent, cardOf(page, "NV202503010001"), 12, "chip")
+        Placement.verifyLeftOf(testCase, Page.shown(page, "NV202503010001"), text.parent, 8, "order number")
+    }
+
+    // The date keeps 166 after a usual amount; a long amount takes the spacer's room and the date
+    // stays inside the card. A long plan name and payment text wrap inside it.
+    function test_amountRowAndLinesKeepToTheCard_data() {
+        return [
+            { tag: "usual amount", amount: 15, amountText: "¥15", spacer: true },
+            { tag: "long amount", amount: 0.30000000000000004, amountText: "¥0.30000000000000004" },
+            { tag: "long plan and payment texts", amount: 15, amountText: "¥15", spacer: true,
+              plan: "Premium 年卡 with every VIP line, 4K streaming and five devices at once",
+              method: "支付宝 Huabei instalments, 12 months without interest, by Ant Consumer Finance" }
+        ]
+    }
+
+    function test_amountRowAndLinesKeepToTheCard(data) {
+        var fields = { amount: data.amount }
+        if (data.plan) {
+            fields.planName = data.plan
+            fields.paymentMethodText = data.method
+        }
+        var page = createPage()
+        API.ordersLoaded([order(fields)])
+        Page.settle(testCase, page)
+        var card = cardOf(page, "NV202503010001")
+        var amount = Page.shown(page, data.amountText)
+        var dateText = amount.parent.children[2]
+        compare(dateText.text, "2025-03-01")
+        Placement.verifyInside(testCase, dateText, card, 12, "date")
+        Placement.verifyLeftOf(testCase, amount, dateText, 0, "amount")
+        if (data.spacer)
+            compare(dateText.x, amount.width + 166)
+        var plan = Page.shown(page, data.plan || "月卡")
+        var method = Page.shown(page, "支付方式: " + (data.method || "支付宝"))
+        Placement.verifyInside(testCase, plan, card, 12, "plan name")
+        Placement.verifyInside(testCase, method, card, 12, "payment line")
+        compare(plan.lineCount > 1, data.plan !== undefined)
+        compare(method.lineCount > 1, data.method !== undefined)
     }
 
     // Two cards fit: a drag and the wheel move nothing, also when the page ends just below the

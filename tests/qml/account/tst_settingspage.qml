@@ -3,6 +3,7 @@ import QtTest
 import UntitledProject1
 import UntitledProject1Content
 import "PageItems.js" as Page
+import "../Placement.js" as Placement
 
 TestCase {
     id: testCase
@@ -110,6 +111,59 @@ TestCase {
         verify(Qt.colorEqual(membership.color, data.membershipColour), "membership colour " + membership.color)
         // The card's ">" besides the six menu arrows.
         compare(Page.shownCount(page, ">"), data.arrow ? 7 : 6)
+    }
+
+    // The name, star and address keep the card's margin of 16: a long one ends in an ellipsis,
+    // the service's own accounts show whole.
+    function test_userCardKeepsItsTexts_data() {
+        return [
+            { tag: "address of a user without a name", whole: false,
+              account: { isLoggedIn: true, userEmail: "zhangsan.work2024.longname@example.com", userName: "" } },
+            { tag: "36-character VIP name", whole: false,
+              account: { isLoggedIn: true, userEmail: "vip@example.com", userName: "Alexandra Konstantinopoulou-Smithson", isVip: true, vipDays: 3 } },
+            { tag: "the service's free user", whole: true,
+              account: { isLoggedIn: true, userEmail: "demo@norvane.local", userName: "演示用户" } },
+            { tag: "the service's VIP", whole: true,
+              account: { isLoggedIn: true, userEmail: "vip@norvane.local", userName: "演示VIP", isVip: true, vipDays: 30 } }
+        ]
+    }
+
+    function test_userCardKeepsItsTexts(data) {
+        var account = data.account
+        if (account.userName.length > 30)
+            compare(account.userName.length, 36)
+        var page = createPage(account)
+        Page.settle(testCase, page)
+        var shownName = account.userName || account.userEmail
+        var name = Page.texts(page, shownName).filter(function(t) { return t.font.pixelSize === 16 })[0]
+        var address = Page.texts(page, account.userEmail).filter(function(t) { return t.font.pixelSize === 11 })[0]
+        verify(name && address)
+        var card = Page.ancestor(name, function(item) { return item.height === 80 && item.radius === 16 })
+        Placement.verifyInside(testCase, name, card, 16, "name line")
+        Placement.verifyInside(testCase, address, card, 16, "address line")
+        if (account.isVip)
+            Placement.verifyInside(testCase, Page.shown(page, "⭐"), card, 16, "star")
+        if (data.whole) {
+            Placement.verifyWhole(testCase, name, "name line")
+            Placement.verifyWhole(testCase, address, "address line")
+        } else {
+            verify(name.truncated, "the long name ends in an ellipsis")
+        }
+    }
+
+    // Whichever font draws an icon (the about entry's "ℹ️" comes from a text font), every entry
+    // gives it the same box, so that the titles start at one place.
+    function test_menuTitlesLineUp() {
+        var page = createPage(signedOut)
+        Page.settle(testCase, page)
+        var titles = ["升级 VIP 会员", "应用设置", "我的订单", "公告系统", "安全与隐私", "关于我们"]
+        var first = Placement.box(Page.shown(page, titles[0])).left
+        for (var i = 1; i < titles.length; ++i)
+            compare(Placement.box(Page.shown(page, titles[i])).left, first, titles[i])
+        var icon = Page.shown(page, "ℹ️")
+        compare(icon.width, Page.shown(page, "👑").width)
+        // The glyph sits in the middle of its box.
+        compare(icon.horizontalAlignment, Text.AlignHCenter)
     }
 
     // The card's own geometry: the avatar at the card's left, the card from y 86 to 166.

@@ -4,6 +4,7 @@ import QtTest
 import UntitledProject1
 import UntitledProject1Content
 import "PageItems.js" as Page
+import "../Placement.js" as Placement
 
 TestCase {
     id: testCase
@@ -169,6 +170,40 @@ TestCase {
         verify(Page.shown(cardOf(page, "月卡"), data.shows), data.shows)
     }
 
+    // Plan name and days text end in an ellipsis 16 before the price, which takes at most half of
+    // the card's content; the service's plans show whole.
+    function test_cardTextsKeepClearOfThePrice_data() {
+        return [
+            { tag: "the service's plan", whole: true, plan: { name: "季卡", daysText: "90天", formattedPrice: "¥40.00" } },
+            { tag: "long texts", whole: false,
+              plan: { name: "Premium 年卡 with every VIP line and 4K streaming", daysText: "365 days, 30 more as a gift and 7 for new users",
+                      formattedPrice: "¥1288.00 a year for the first year" } }
+        ]
+    }
+
+    function test_cardTextsKeepClearOfThePrice(data) {
+        var plan = { id: 7, days: 30, price: 15, currency: "CNY", description: "", isActive: true }
+        for (var key in data.plan)
+            plan[key] = data.plan[key]
+        var page = createPage([plan])
+        Page.settle(testCase, page)
+        var card = cardOf(page, plan.name)
+        var name = Page.shown(card, plan.name)
+        var days = Page.shown(card, plan.daysText)
+        var price = Page.shown(card, plan.formattedPrice)
+        Placement.verifyLeftOf(testCase, name, price, 16, "plan name")
+        Placement.verifyLeftOf(testCase, days, price, 16, "days text")
+        Placement.verifyInside(testCase, name, card, 16, "plan name")
+        Placement.verifyInside(testCase, price, card, 16, "price")
+        var texts = [name, days, price]
+        for (var i = 0; i < texts.length; ++i) {
+            if (data.whole)
+                Placement.verifyWhole(testCase, texts[i], "card text")
+            else
+                verify(texts[i].truncated, texts[i].text)
+        }
+    }
+
     function test_choosingAPlan_data() {
         return [
             { tag: "whole price", price: 30, button: "立即开通 ¥30" },
@@ -243,6 +278,54 @@ TestCase {
         compare(page.isPaying, true)
         compare(Log.count("📊 支付状态更新: completed"), 1)
         compare(API.callCount("stopPollingPayment"), 0)
+    }
+
+    // The panel holds its column with 20 of padding on every side and grows with it from its
+    // 350; the footer moves down with it. A long plan line ends in an ellipsis and a long order
+    // number wraps, both inside the padding.
+    function test_paymentPanelHoldsItsColumn_data() {
+        return [
+            { tag: "the service's order", plans: plans(3), orderId: "NV202612110306070001", planLine: "套餐2 - ¥20" },
+            { tag: "long plan name and order number",
+              plans: [{ id: 1, name: "Premium 年卡 with every VIP line, 4K streaming and five devices at once", days: 365, price: 1288,
+                        currency: "CNY", description: "", formattedPrice: "", daysText: "", isActive: true }],
+              orderId: "PAY-20250301-ALIPAY-7F3C9A1B2D4E6-PAY-20250301-ALIPAY-7F3C9A1B2D4E6",
+              planLine: "Premium 年卡 with every VIP line, 4K streaming and five devices at once - ¥1288", long: true }
+        ]
+    }
+
+    function test_paymentPanelHoldsItsColumn(data) {
+        var page = createPage(data.plans)
+        page.selectedPlanName = data.plans[data.plans.length > 1 ? 1 : 0].name
+        page.selectedPlanPrice = data.plans[data.plans.length > 1 ? 1 : 0].price
+        var order = JSON.parse(JSON.stringify(payment))
+        order.orderId = data.orderId
+        API.paymentCreated(order)
+        Page.settle(testCase, page)
+        var heading = Page.shown(page, "请使用支付宝扫码支付")
+        var panel = Page.ancestor(heading, function(item) { return item.radius === 16 })
+        verify(panel.height >= 350)
+        var cancel = Page.shown(page, "取消支付").parent
+        var planLine = Page.shown(page, data.planLine)
+        var orderLine = Page.shown(page, "订单号: " + data.orderId)
+        var panelBox = Placement.box(panel)
+        // Centring puts the column on a whole pixel, half a pixel off when the fonts give it an
+        // odd height.
+        if (panel.height > 350) {
+            fuzzyCompare(Placement.box(heading).top, panelBox.top + 20, 0.5)
+            fuzzyCompare(Placement.box(cancel).bottom, panelBox.bottom - 20, 0.5)
+        }
+        verify(Placement.box(heading).top >= panelBox.top + 19.5,
+               "heading at y " + Placement.box(heading).top + ", panel from " + panelBox.top)
+        verify(Placement.box(cancel).bottom <= panelBox.bottom - 19.5,
+               "cancel button to y " + Placement.box(cancel).bottom + ", panel to " + panelBox.bottom)
+        var items = [heading, planLine, Page.image(page), orderLine, cancel]
+        for (var i = 0; i < items.length; ++i)
+            Placement.verifyInside(testCase, items[i], panel, 20, "panel item " + i)
+        compare(planLine.truncated, data.long === true)
+        compare(orderLine.lineCount > 1, data.long === true)
+        // Under the panel: the page's spacing, the 20-high spacer, the spacing, then the footer.
+        compare(Placement.box(Page.shown(page, "支付即代表同意《会员服务协议》")).top, panelBox.bottom + 60)
     }
 
     // Whatever order number the outcome carries, the page returns to the plans with the same

@@ -2,6 +2,8 @@ import QtQuick
 import QtTest
 import UntitledProject1
 import UntitledProject1Content
+import "../Placement.js" as Placement
+import "../account/PageItems.js" as Page
 
 TestCase {
     id: testCase
@@ -124,6 +126,37 @@ TestCase {
         form.loginArea.clicked.connect(function() { ++clicks })
         mouseClick(part(form, "userInfoBox"))
         compare(clicks, data.clickable ? 1 : 0)
+    }
+
+    // A name or address longer than the box ends in an ellipsis, the row keeping the avatar's
+    // margin of 8 inside the box on both sides; the service's own names show whole.
+    function test_headerKeepsToTheUserBox_data() {
+        return [
+            { tag: "address of a user without a name", whole: false,
+              account: { userLoggedIn: true, userName: "", userEmail: "zhangsan.work2024.longname@example.com" } },
+            { tag: "long VIP name", whole: false,
+              account: { userLoggedIn: true, userIsVip: true, userName: "Alexandra Konstantinopoulou-Smith" } },
+            { tag: "the service's free user", whole: true, account: { userLoggedIn: true, userName: "演示用户" } },
+            { tag: "the service's VIP", whole: true, account: { userLoggedIn: true, userIsVip: true, userName: "演示VIP" } }
+        ]
+    }
+
+    function test_headerKeepsToTheUserBox(data) {
+        var form = createForm(data.account)
+        Page.settle(testCase, form)
+        var box = part(form, "userInfoBox")
+        var name = part(form, "nameLine")
+        var lastMark = data.account.userIsVip ? part(form, "vipTag") : name
+        Placement.verifyInside(testCase, part(form, "avatar"), box, 8, "avatar")
+        Placement.verifyInside(testCase, lastMark, box, 8, "name row")
+        if (data.whole) {
+            Placement.verifyWhole(testCase, name, "name line")
+            // A row that fits stays centred on the box, at the whole pixel that centring takes.
+            var row = name.parent.parent.parent
+            fuzzyCompare(row.x, (box.width - row.width) / 2, 0.5)
+        } else {
+            verify(name.truncated, "the long name ends in an ellipsis")
+        }
     }
 
     function test_userBoxLightensUnderThePointer() {
@@ -453,6 +486,29 @@ TestCase {
             fuzzyCompare(middle, card.height / 2, 1)
         else
             verify(middle < card.height / 2 - 4)
+    }
+
+    // A long server name ends in an ellipsis 16 before the chevron; a usual one shows whole.
+    function test_serverNameKeepsClearOfTheChevron_data() {
+        return [
+            { tag: "50 characters", name: "东京品川 Premium Gaming Line 01 (IPLC) Tokyo Shinagawa", whole: false },
+            { tag: "the service's line", name: "本地免费节点", whole: true }
+        ]
+    }
+
+    function test_serverNameKeepsClearOfTheChevron(data) {
+        compare(data.name.length, data.whole ? 6 : 50)
+        var form = createForm({ selectedServerName: data.name, selectedServerLatency: "延迟: 45ms",
+                                selectedServerCountryCode: "JP" })
+        Page.settle(testCase, form)
+        var name = part(form, "serverNameLine")
+        var chevron = Page.texts(part(form, "serverCard"), ">")[0]
+        Placement.verifyLeftOf(testCase, name, chevron, 16, "server name")
+        Placement.verifyLeftOf(testCase, part(form, "latencyLine"), chevron, 16, "latency line")
+        if (data.whole)
+            Placement.verifyWhole(testCase, name, "server name")
+        else
+            verify(name.truncated, "the long name ends in an ellipsis")
     }
 
     function test_clickAreasLeaveThroughTheAliases_data() {

@@ -84,12 +84,29 @@ TestCase {
         compare(Log.messages().filter(function(m) { return m.indexOf("B/s") >= 0 }), [], "reports are not logged")
     }
 
-    function test_ratesOutliveTheConnection() {
+    // However the connection ends, the rates fall to zero, and the next connection's first
+    // report counts whole even when its totals already pass the ended one's.
+    function test_ratesEndWithTheConnection_data() {
+        return [
+            { tag: "disconnected", end: function() { API.vpnDisconnected() } },
+            { tag: "forced off", end: function() { API.vpnForceDisconnected("您的账号已在其他设备登录") } },
+            { tag: "connection failed", end: function() { API.vpnConnectionFailed(10, "网络连接失败，请检查网络设置") } }
+        ]
+    }
+
+    function test_ratesEndWithTheConnection(data) {
         var wrapper = createWrapper()
-        API.vpnTrafficUpdate(4096, 8192)
-        API.vpnDisconnected()
-        compare(wrapper.uploadSpeed, "2.0 KB/s")
-        compare(wrapper.downloadSpeed, "4.0 KB/s")
+        API.vpnTrafficUpdate(50000, 90000)
+        compare(wrapper.uploadSpeed, "24.4 KB/s")
+        data.end()
+        compare(wrapper.uploadSpeed, "0 B/s")
+        compare(wrapper.downloadSpeed, "0 B/s")
+        compare(wrapper.uploadBytes, 0)
+        compare(wrapper.downloadBytes, 0)
+
+        API.vpnTrafficUpdate(60000, 100000)
+        compare(wrapper.uploadSpeed, "29.3 KB/s")
+        compare(wrapper.downloadSpeed, "48.8 KB/s")
     }
 
     function test_accountFollowsTheBridge() {

@@ -7,6 +7,8 @@ TestCase {
     id: testCase
     name: "MessageDialog"
     when: windowShown
+    // Shown, so that the dialog can be grabbed.
+    visible: true
     width: 600
     height: 880
 
@@ -140,6 +142,23 @@ TestCase {
         verify(Qt.colorEqual(button.contentItem.color, "#FFFFFF"))
         compare(button.contentItem.horizontalAlignment, Text.AlignHCenter)
         compare(button.contentItem.verticalAlignment, Text.AlignVCenter)
+    }
+
+    // The title band keeps to the card's rounded top corners: at the corner the dimmed page shows,
+    // beside the title the band's own colour.
+    function test_titleBandFollowsTheCorners() {
+        var dialog = createDialog(430)
+        dialog.showWarning("圆角")
+        tryCompare(dialog, "opened", true)
+        waitForRendering(testCase)
+        var header = dialog.header
+        compare(header.text, "警告")
+        var image = grabImage(testCase)
+        var origin = header.mapToItem(testCase, 0, 0)
+        var corner = image.pixel(origin.x + 2, origin.y + 2)
+        var band = image.pixel(origin.x + header.width - 20, origin.y + header.height / 2)
+        verify(!Qt.colorEqual(corner, dialog.palette.window), "corner " + corner)
+        verify(Qt.colorEqual(band, dialog.palette.window), "band " + band)
     }
 
     function test_longMessageWrapsAndGrowsTheDialog() {

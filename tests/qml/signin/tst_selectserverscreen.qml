@@ -3,6 +3,7 @@ import QtQuick.Controls
 import QtTest
 import UntitledProject1
 import UntitledProject1Content
+import "../Placement.js" as Placement
 
 TestCase {
     id: testCase
@@ -208,6 +209,34 @@ TestCase {
         compare(code.parent.parent.mapToItem(row, 0, 0).x, 16)
         compare(code.parent.parent.width, 32)
         compare(code.parent.parent.height, 24)
+    }
+
+    // A long line name ends in an ellipsis 16 before the mark's place, marked or not, so that a
+    // tick or a lock never meets it; the service's own names show whole.
+    function test_lineNameKeepsClearOfTheMark_data() {
+        var longName = "东京品川 Premium Gaming Line 01 (IPLC) Tokyo Shinagawa"
+        return [
+            { tag: "long free line", server: server(1, longName, "free", false, true), whole: false },
+            { tag: "long free line, current", server: server(1, longName, "free", false, true), current: 1, whole: false },
+            { tag: "long locked VIP line", server: server(4, longName, "vip", true, false), whole: false },
+            { tag: "the service's free line, current", server: server(1, "本地免费节点", "free", false, true), current: 1, whole: true },
+            { tag: "the service's locked VIP line", server: server(4, "本地VIP节点 WS", "vip", true, false), whole: true }
+        ]
+    }
+
+    function test_lineNameKeepsClearOfTheMark(data) {
+        var page = createHost(data.current).page
+        load(page, [data.server])
+        var row = rowsOf(page)[0]
+        var name = nameTextOf(row)
+        var mark = markOf(row)
+        Placement.verifyLeftOf(testCase, name, mark, 16, "line name")
+        Placement.verifyLeftOf(testCase, textItem(row, "延迟: 45ms"), mark, 16, "latency")
+        verify(mark.contentWidth <= mark.width, "the mark keeps to its place")
+        if (data.whole)
+            Placement.verifyWhole(testCase, name, "line name")
+        else
+            verify(name.truncated, "the long name ends in an ellipsis")
     }
 
     function test_flag_data() {
