@@ -1,6 +1,7 @@
 #include "api/bridge/QmlApiAdapter.h"
 #include "api/services/ApiManager.h"
 #include "api/vpn/CrashRecovery.h"
+#include "app/QuickRenderer.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -26,6 +27,7 @@ int main(int argc, char *argv[])
 
     // The screens are drawn for the basic style; a platform style must not restyle them.
     QQuickStyle::setStyle(QStringLiteral("Basic"));
+    Norvane::Shell::QuickRenderer::choose();
     QQmlApplicationEngine engine;
 
     auto *api = new Norvane::Api::QmlApiAdapter(&app);
