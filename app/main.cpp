@@ -2,6 +2,7 @@
 #include "api/network/HttpClient.h"
 #include "api/services/ApiManager.h"
 #include "api/vpn/CrashRecovery.h"
+#include "app/QuickRenderer.h"
 #include "app/SingleInstance.h"
 #include "platform/process/TerminationRequest.h"
 
@@ -45,6 +46,7 @@ int main(int argc, char *argv[])
 
     // The screens are drawn for the basic style; a platform style must not restyle them.
     QQuickStyle::setStyle(QStringLiteral("Basic"));
+    Norvane::App::QuickRenderer::choose();
     QQmlApplicationEngine engine;
 
     auto *api = new Norvane::Api::QmlApiAdapter(&app);

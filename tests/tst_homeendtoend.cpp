@@ -13,6 +13,8 @@
 #include "support/WindowTestRig.h"
 
 #include <QFile>
+#include <QImage>
+#include <QQuickWindow>
 #include <QQuickItem>
 #include <QSignalSpy>
 #include <QTest>
@@ -51,6 +53,7 @@ private:
     bool signIn(const QString &email, const QString &password);
     void clickConnectControl();
     void verifyOff();
+    void verifyGlowAndRimAreDrawn(const QQuickItem *glow);
 
     WindowTestRig m_rig;
     VmessTestServer m_vmessServer;
@@ -110,6 +113,21 @@ void HomeEndToEndTest::verifyOff()
     QVERIFY(!QFile::exists(m_rig.tmp().filePath(QStringLiteral("norvane_config.json"))));
 }
 
+// The window as the renderer draws it, above the control's centre: the ring's VIP rim is
+// yellow, the glow's band beyond it is tinted yellow over the page, and past the glow the page
+// shows untinted.
+void HomeEndToEndTest::verifyGlowAndRimAreDrawn(const QQuickItem *glow)
+{
+    const QImage frame = m_rig.client().window()->grabWindow();
+    const QPoint centre = glow->mapToScene(QPointF(glow->width() / 2, glow->height() / 2)).toPoint();
+    const QColor rim = frame.pixelColor(centre.x(), centre.y() - 104);
+    const QColor band = frame.pixelColor(centre.x(), centre.y() - 120);
+    const QColor page = frame.pixelColor(centre.x(), centre.y() - 140);
+    QVERIFY2(rim.red() > 200 && rim.green() > 180 && rim.blue() < 150, qPrintable(rim.name()));
+    QVERIFY2(band.red() - page.red() > 25 && band.green() - page.green() > 25 && band.blue() - page.blue() < 15,
+             qPrintable(band.name() + QLatin1String(" over ") + page.name()));
+}
+
 void HomeEndToEndTest::freeUserConnectsAndDisconnectsByClicks()
 {
     QCOMPARE(driver().read(QStringLiteral("serverNameLine"), "text").toString(), QStringLiteral("本地免费节点"));
@@ -163,6 +181,7 @@ void HomeEndToEndTest::vipConnectionGlows()
     QTRY_COMPARE_WITH_TIMEOUT(driver().read(QStringLiteral("durationLabel"), "text").toString(),
                               QStringLiteral("00:00:02"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(glow->opacity() > 0.17, 4000);
+    verifyGlowAndRimAreDrawn(glow);
     QVERIFY(m_rig.client().shoot(QStringLiteral("home-connected-vip.png")));
 
     clickConnectControl();

@@ -25,6 +25,8 @@ private slots:
     void loadsTheWindowFromTheFirstUrl();
     void fallsBackToTheSecondUrl();
     void endsWithoutAWindowWhenBothUrlsFail();
+    void drawsWithTheSoftwareRendererUnlessTheUserNamesOne_data();
+    void drawsWithTheSoftwareRendererUnlessTheUserNamesOne();
 
 private:
     void start(QProcess &program, const QString &name);
@@ -113,6 +115,50 @@ void TestStartup::endsWithoutAWindowWhenBothUrlsFail()
     // The queued failure report never runs: the event loop was not entered.
     QVERIFY(!output.contains(QStringLiteral("加载失败:")));
     QVERIFY(!output.contains(kStarted));
+}
+
+void TestStartup::drawsWithTheSoftwareRendererUnlessTheUserNamesOne_data()
+{
+    QTest::addColumn<QString>("variable");
+    QTest::addColumn<QString>("logged");
+    QTest::addColumn<QString>("drawnWith");
+
+    const QString software = QStringLiteral("[QuickRenderer] 使用软件渲染器");
+    const QString softwareDrawn = QStringLiteral("Loading backend software");
+    QTest::newRow("none named") << QString() << software << softwareDrawn;
+    QTest::newRow("empty") << QString(QLatin1String("")) << software << softwareDrawn;
+    // The default renderer with Qt's null graphics back end, which needs no GPU.
+    QTest::newRow("the default renderer")
+        << QStringLiteral("rhi") << QStringLiteral("[QuickRenderer] 使用 QT_QUICK_BACKEND 指定的渲染器: rhi")
+        << QStringLiteral("Using QRhi with backend Null");
+}
+
+void TestStartup::drawsWithTheSoftwareRendererUnlessTheUserNamesOne()
+{
+    QFETCH(QString, variable);
+    QFETCH(QString, logged);
+    QFETCH(QString, drawnWith);
+
+    QProcessEnvironment environment = ClientProgram::environment(m_data.path(), m_tmp.path());
+    environment.remove(QStringLiteral("QT_QUICK_BACKEND"));
+    if (!variable.isNull())
+        environment.insert(QStringLiteral("QT_QUICK_BACKEND"), variable);
+    environment.insert(QStringLiteral("QSG_RHI_BACKEND"), QStringLiteral("null"));
+    // Qt names the renderer it loads.
+    environment.insert(QStringLiteral("QSG_INFO"), QStringLiteral("1"));
+    QProcess client;
+    client.setProcessEnvironment(environment);
+    client.setProcessChannelMode(QProcess::MergedChannels);
+    client.start(TestEnvironment::helperPath(QStringLiteral("norvane")));
+    QVERIFY(client.waitForStarted());
+
+    const QString output = ClientProgram::waitForLine(client, drawnWith);
+    QVERIFY2(output.contains(drawnWith), qPrintable(output));
+    QVERIFY2(output.contains(logged), qPrintable(output));
+    QVERIFY(output.indexOf(logged) < output.indexOf(QStringLiteral("尝试加载URL:")));
+
+    client.terminate();
+    QVERIFY(client.waitForFinished(10000));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

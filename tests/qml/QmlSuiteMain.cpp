@@ -1,3 +1,4 @@
+#include "app/QuickRenderer.h"
 #include "fakes/FakeApi.h"
 #include "fakes/QmlLog.h"
 
@@ -15,8 +16,9 @@ class QmlSuiteSetup : public QObject
 public slots:
     void applicationAvailable()
     {
-        // The program pins the style at start-up; the pages' looks assume it.
+        // The program pins the style and picks the renderer at start-up; the pages' looks assume both.
         QQuickStyle::setStyle(QStringLiteral("Basic"));
+        Norvane::App::QuickRenderer::choose();
     }
 
     void qmlEngineAvailable(QQmlEngine *engine)

@@ -1,6 +1,7 @@
 #include "support/ClientWindow.h"
 
 #include "api/bridge/QmlApiAdapter.h"
+#include "app/QuickRenderer.h"
 #include "support/QuickWindowDriver.h"
 
 #include <QDir>
@@ -23,6 +24,7 @@ ClientWindow::~ClientWindow()
 bool ClientWindow::open()
 {
     QQuickStyle::setStyle(QStringLiteral("Basic"));
+    Norvane::App::QuickRenderer::choose();
     m_engine = std::make_unique<QQmlApplicationEngine>();
     m_api = std::make_unique<Norvane::Api::QmlApiAdapter>();
     m_engine->rootContext()->setContextProperty(QStringLiteral("API"), m_api.get());
