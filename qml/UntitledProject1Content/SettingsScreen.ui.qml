@@ -27,6 +27,8 @@ Rectangle {
     // One menu card; the click area is declared by each entry, so that it is the card's last
     // child and lies over the row and the arrow.
     component MenuEntry: Rectangle {
+        id: entry
+
         property string icon
         property color iconColor: Constants.textSecondary
         property string title
@@ -57,8 +59,8 @@ Rectangle {
             Text {
                 width: iconBox.advanceWidth
                 horizontalAlignment: Text.AlignHCenter
-                text: icon
-                color: iconColor
+                text: entry.icon
+                color: entry.iconColor
                 font.pixelSize: 20
             }
 
@@ -66,15 +68,15 @@ Rectangle {
                 anchors.verticalCenter: parent.verticalCenter
 
                 Text {
-                    text: title
-                    color: titleColor
+                    text: entry.title
+                    color: entry.titleColor
                     font.family: Constants.font.family
                     font.pixelSize: 15
                     font.bold: true
                 }
 
                 Text {
-                    text: subtitle
+                    text: entry.subtitle
                     color: Constants.textSecondary
                     font.family: Constants.font.family
                     font.pixelSize: 11
@@ -87,7 +89,7 @@ Rectangle {
             anchors.rightMargin: 16
             anchors.verticalCenter: parent.verticalCenter
             text: ">"
-            color: arrowColor
+            color: entry.arrowColor
             font.pixelSize: 18
         }
     }
