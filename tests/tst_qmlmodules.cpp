@@ -20,7 +20,8 @@ const QStringList kModuleHeader(const QString &module)
 // The pieces that the content module's documents share and its importers do not see.
 const QStringList kInternalTypes = {
     QStringLiteral("FormField"), QStringLiteral("FormButton"), QStringLiteral("FormLink"),
-    QStringLiteral("FormBackArrow"), QStringLiteral("PageScroll"), QStringLiteral("ListPage"),
+    QStringLiteral("FormBackArrow"), QStringLiteral("PageHeader"), QStringLiteral("HeaderArrow"),
+    QStringLiteral("PageScroll"), QStringLiteral("ListPage"),
 };
 
 QStringList qmldirLines(const QString &module)

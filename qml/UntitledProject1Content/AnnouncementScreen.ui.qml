@@ -76,37 +76,11 @@ Rectangle {
         anchors.horizontalCenter: parent.horizontalCenter
         spacing: 16
 
-        Item {
-            id: header
+        PageHeader {
             width: parent.width
-            height: 50
+            title: "公告中心"
 
-            Text {
-                anchors.centerIn: parent
-                text: "公告中心"
-                color: Constants.textPrimary
-                font.family: Constants.font.family
-                font.pixelSize: 20
-                font.bold: true
-            }
-
-            Text {
-                id: backArrow
-                anchors.left: parent.left
-                anchors.verticalCenter: parent.verticalCenter
-                text: "←"
-                color: "#FFFFFF"
-                style: Text.Outline
-                styleColor: "#000000"
-                font.family: Constants.font.family
-                font.pixelSize: 24
-                font.bold: true
-
-                MouseArea {
-                    anchors.fill: parent
-                    cursorShape: Qt.PointingHandCursor
-                }
-            }
+            HeaderArrow { outlined: true }
         }
 
         Column {

@@ -18,22 +18,13 @@ Item {
         color: Constants.backgroundColor
     }
 
-    Item {
+    PageHeader {
         id: header
         width: parent.width - 40
-        height: 50
         anchors.top: parent.top
         anchors.topMargin: 20
         anchors.horizontalCenter: parent.horizontalCenter
-
-        Text {
-            anchors.centerIn: parent
-            text: page.title
-            color: Constants.textPrimary
-            font.family: Constants.font.family
-            font.pixelSize: 20
-            font.bold: true
-        }
+        title: page.title
     }
 
     PageScroll {

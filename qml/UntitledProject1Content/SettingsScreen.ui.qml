@@ -102,34 +102,11 @@ Rectangle {
         anchors.horizontalCenter: parent.horizontalCenter
         spacing: 16
 
-        Item {
-            id: header
+        PageHeader {
             width: parent.width
-            height: 50
+            title: "设置"
 
-            Text {
-                anchors.centerIn: parent
-                text: "设置"
-                color: Constants.textPrimary
-                font.family: Constants.font.family
-                font.pixelSize: 20
-                font.bold: true
-            }
-
-            // Lies under the window's back control, which takes its clicks.
-            Text {
-                id: backArrow
-                anchors.left: parent.left
-                anchors.verticalCenter: parent.verticalCenter
-                text: "←"
-                color: "#FFFFFF"
-                font.pixelSize: 24
-
-                MouseArea {
-                    anchors.fill: parent
-                    cursorShape: Qt.PointingHandCursor
-                }
-            }
+            HeaderArrow {}
         }
 
         Rectangle {

@@ -120,33 +120,12 @@ Rectangle {
         anchors.horizontalCenter: parent.horizontalCenter
         spacing: 20
 
-        Item {
-            id: header
+        PageHeader {
             width: parent.width
-            height: 50
+            title: "升级 VIP 会员"
+            titleColor: Constants.primaryVip
 
-            Text {
-                anchors.centerIn: parent
-                text: "升级 VIP 会员"
-                color: Constants.primaryVip
-                font.family: Constants.font.family
-                font.pixelSize: 20
-                font.bold: true
-            }
-
-            Text {
-                id: backArrow
-                anchors.left: parent.left
-                anchors.verticalCenter: parent.verticalCenter
-                text: "←"
-                color: "#FFFFFF"
-                font.pixelSize: 24
-
-                MouseArea {
-                    anchors.fill: parent
-                    cursorShape: Qt.PointingHandCursor
-                }
-            }
+            HeaderArrow {}
         }
 
         Row {
