@@ -10,7 +10,6 @@ Item {
     required property string title
     property bool loading: false
     property string errorText: ""
-    property alias spacing: scroll.spacing
     default property alias content: scroll.content
 
     Rectangle {

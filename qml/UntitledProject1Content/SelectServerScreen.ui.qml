@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import UntitledProject1
 
 // The server list in its two groups, free lines and VIP lines, with the current server marked; a
