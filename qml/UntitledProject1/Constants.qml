@@ -8,12 +8,12 @@ QtObject {
     property string relativeFontDirectory: "fonts"
 
     readonly property font font: Qt.font({
-        family: Qt.application.font.family,
-        pixelSize: Qt.application.font.pixelSize
+        family: Application.font.family,
+        pixelSize: Application.font.pixelSize
     })
     readonly property font largeFont: Qt.font({
-        family: Qt.application.font.family,
-        pixelSize: Qt.application.font.pixelSize * 1.6
+        family: Application.font.family,
+        pixelSize: Application.font.pixelSize * 1.6
     })
 
     readonly property color backgroundColor: "#0A0E27"

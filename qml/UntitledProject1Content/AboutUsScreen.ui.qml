@@ -8,36 +8,14 @@ Rectangle {
     height: Constants.height
     color: Constants.backgroundColor
 
-    Item {
-        id: header
+    PageHeader {
         width: parent.width - 40
-        height: 50
         anchors.top: parent.top
         anchors.topMargin: 20
         anchors.horizontalCenter: parent.horizontalCenter
+        title: "关于我们"
 
-        Text {
-            anchors.centerIn: parent
-            text: "关于我们"
-            color: Constants.textPrimary
-            font.family: Constants.font.family
-            font.pixelSize: 20
-            font.bold: true
-        }
-
-        Text {
-            id: backArrow
-            anchors.left: parent.left
-            anchors.verticalCenter: parent.verticalCenter
-            text: "←"
-            color: "#FFFFFF"
-            font.pixelSize: 24
-
-            MouseArea {
-                anchors.fill: parent
-                cursorShape: Qt.PointingHandCursor
-            }
-        }
+        HeaderArrow {}
     }
 
     Flickable {

@@ -9,30 +9,34 @@ Rectangle {
     height: Constants.height
     color: Constants.backgroundColor
 
-    function typeIcon(type) {
-        switch (type) {
-        case "maintenance":
-            return "🔧"
-        case "update":
-            return "🚀"
-        case "activity":
-            return "🎉"
-        default:
-            return "📢"
+    QtObject {
+        id: internal
+
+        function typeIcon(type) {
+            switch (type) {
+            case "maintenance":
+                return "🔧"
+            case "update":
+                return "🚀"
+            case "activity":
+                return "🎉"
+            default:
+                return "📢"
+            }
         }
-    }
 
-    function isValidDate(value) {
-        return value instanceof Date && !isNaN(value.getTime())
-    }
+        function isValidDate(value) {
+            return value instanceof Date && !isNaN(value.getTime())
+        }
 
-    // The date-time itself, so that the text takes the engine's default form of it.
-    function dateOf(publishedAt, createdAt) {
-        if (isValidDate(publishedAt))
-            return publishedAt
-        if (isValidDate(createdAt))
-            return createdAt
-        return ""
+        // The date-time itself, so that the text takes the engine's default form of it.
+        function dateOf(publishedAt, createdAt) {
+            if (isValidDate(publishedAt))
+                return publishedAt
+            if (isValidDate(createdAt))
+                return createdAt
+            return ""
+        }
     }
 
     ListModel {
@@ -72,37 +76,11 @@ Rectangle {
         anchors.horizontalCenter: parent.horizontalCenter
         spacing: 16
 
-        Item {
-            id: header
+        PageHeader {
             width: parent.width
-            height: 50
+            title: "公告中心"
 
-            Text {
-                anchors.centerIn: parent
-                text: "公告中心"
-                color: Constants.textPrimary
-                font.family: Constants.font.family
-                font.pixelSize: 20
-                font.bold: true
-            }
-
-            Text {
-                id: backArrow
-                anchors.left: parent.left
-                anchors.verticalCenter: parent.verticalCenter
-                text: "←"
-                color: "#FFFFFF"
-                style: Text.Outline
-                styleColor: "#000000"
-                font.family: Constants.font.family
-                font.pixelSize: 24
-                font.bold: true
-
-                MouseArea {
-                    anchors.fill: parent
-                    cursorShape: Qt.PointingHandCursor
-                }
-            }
+            HeaderArrow { outlined: true }
         }
 
         Column {
@@ -115,6 +93,14 @@ Rectangle {
                 model: announcementsModel
 
                 Rectangle {
+                    id: entry
+
+                    required property string title
+                    required property string content
+                    required property string type
+                    required property date publishedAt
+                    required property date createdAt
+
                     width: listColumn.width
                     height: contentCol.height + 32
                     radius: 12
@@ -133,7 +119,7 @@ Rectangle {
 
                             Text {
                                 id: typeIconText
-                                text: announcementRoot.typeIcon(model.type)
+                                text: internal.typeIcon(entry.type)
                                 font.pixelSize: 16
                             }
 
@@ -146,7 +132,7 @@ Rectangle {
                                 anchors.verticalCenter: parent.verticalCenter
                                 width: Math.min(implicitWidth, Math.ceil(dateText.x) - x)
                                 elide: Text.ElideRight
-                                text: model.title
+                                text: entry.title
                                 color: Constants.textPrimary
                                 font.family: Constants.font.family
                                 font.pixelSize: 15
@@ -158,7 +144,7 @@ Rectangle {
                                 anchors.right: parent.right
                                 anchors.verticalCenter: parent.top
                                 horizontalAlignment: Text.AlignRight
-                                text: announcementRoot.dateOf(model.publishedAt, model.createdAt)
+                                text: internal.dateOf(entry.publishedAt, entry.createdAt)
                                 color: Constants.textSecondary
                                 font.family: Constants.font.family
                                 font.pixelSize: 12
@@ -167,7 +153,7 @@ Rectangle {
 
                         Text {
                             width: parent.width
-                            text: model.content
+                            text: entry.content
                             color: Constants.textSecondary
                             font.family: Constants.font.family
                             font.pixelSize: 13

@@ -10,17 +10,21 @@ Item {
     property bool isLoading: false
     property string errorMessage: ""
 
-    function isValidDate(value) {
-        return value instanceof Date && !isNaN(value.getTime())
-    }
+    QtObject {
+        id: internal
 
-    // The date-time itself, so that the text takes the engine's default form of it.
-    function dateOf(entry) {
-        if (isValidDate(entry.publishedAt))
-            return entry.publishedAt
-        if (isValidDate(entry.createdAt))
-            return entry.createdAt
-        return ""
+        function isValidDate(value) {
+            return value instanceof Date && !isNaN(value.getTime())
+        }
+
+        // The date-time itself, so that the text takes the engine's default form of it.
+        function dateOf(entry) {
+            if (isValidDate(entry.publishedAt))
+                return entry.publishedAt
+            if (isValidDate(entry.createdAt))
+                return entry.createdAt
+            return ""
+        }
     }
 
     Connections {
@@ -41,140 +45,86 @@ Item {
         }
     }
 
-    Rectangle {
-        id: announcementRoot
+    ListPage {
         anchors.fill: parent
-        color: Constants.backgroundColor
-    }
-
-    Item {
-        id: header
-        width: parent.width - 40
-        height: 50
-        anchors.top: parent.top
-        anchors.topMargin: 20
-        anchors.horizontalCenter: parent.horizontalCenter
-
-        Text {
-            anchors.centerIn: parent
-            text: "公告中心"
-            color: Constants.textPrimary
-            font.family: Constants.font.family
-            font.pixelSize: 20
-            font.bold: true
-        }
-    }
-
-    // Below the header the page scrolls when the cards are taller than the window.
-    Flickable {
-        id: scrollView
-        anchors.top: header.bottom
-        anchors.bottom: parent.bottom
-        width: parent.width
-        // Scrolled to its end, the content keeps 20 px of room below it; content that fits
-        // stays put however little room it leaves.
-        contentHeight: contentColumn.y + contentColumn.height + 20
-        interactive: contentColumn.y + contentColumn.height > height
-        boundsBehavior: Flickable.StopAtBounds
-        clip: true
+        title: "公告中心"
+        loading: wrapper.isLoading
+        errorText: wrapper.errorMessage
 
         Column {
-            id: contentColumn
-            y: 16
-            width: parent.width - 40
-            anchors.horizontalCenter: parent.horizontalCenter
+            id: cardList
+            width: parent.width
             spacing: 16
+            visible: !wrapper.isLoading && wrapper.errorMessage === ""
 
-            Text {
-                id: loadingText
-                anchors.horizontalCenter: parent.horizontalCenter
-                text: "加载中..."
-                color: Constants.textSecondary
-                font.pixelSize: 14
-                visible: wrapper.isLoading
-            }
+            Repeater {
+                model: wrapper.announcementList
 
-            Text {
-                id: errorText
-                width: parent.width
-                text: wrapper.errorMessage
-                color: Constants.colorError
-                font.pixelSize: 14
-                wrapMode: Text.WordWrap
-                visible: wrapper.errorMessage !== ""
-            }
+                Rectangle {
+                    id: card
 
-            Column {
-                id: cardList
-                width: parent.width
-                spacing: 16
-                visible: !wrapper.isLoading && wrapper.errorMessage === ""
+                    required property var modelData
 
-                Repeater {
-                    model: wrapper.announcementList
+                    width: cardList.width
+                    height: contentCol.height + 32
+                    radius: 16
+                    color: Constants.cardColor
+                    border.width: 1
+                    border.color: Qt.rgba(0, 1, 217 / 255, 0.1)
 
-                    Rectangle {
-                        width: cardList.width
-                        height: contentCol.height + 32
-                        radius: 16
-                        color: Constants.cardColor
-                        border.width: 1
-                        border.color: Qt.rgba(0, 1, 217 / 255, 0.1)
+                    Column {
+                        id: contentCol
+                        width: parent.width - 32
+                        anchors.centerIn: parent
+                        spacing: 8
 
-                        Column {
-                            id: contentCol
-                            width: parent.width - 32
-                            anchors.centerIn: parent
-                            spacing: 8
-
-                            Row {
-                                width: parent.width
-                                spacing: 12
-
-                                Rectangle {
-                                    anchors.verticalCenter: parent.verticalCenter
-                                    width: 6
-                                    height: 6
-                                    radius: 3
-                                    color: Constants.primaryFree
-                                    visible: modelData.isNew ? true : false
-                                }
-
-                                Text {
-                                    width: parent.width - 40
-                                    text: modelData.title || "无标题"
-                                    color: Constants.textPrimary
-                                    font.family: Constants.font.family
-                                    font.pixelSize: 16
-                                    font.bold: true
-                                    wrapMode: Text.WordWrap
-                                }
-                            }
-
-                            // As wide as the card, so that the column keeps the line's place
-                            // when there is no date to show.
-                            Text {
-                                width: parent.width
-                                text: wrapper.dateOf(modelData)
-                                color: Constants.textSecondary
-                                font.family: Constants.font.family
-                                font.pixelSize: 12
-                            }
+                        Row {
+                            width: parent.width
+                            spacing: 12
 
                             Rectangle {
-                                width: parent.width
-                                height: 1
-                                color: Qt.rgba(1, 1, 1, 0.05)
+                                anchors.verticalCenter: parent.verticalCenter
+                                width: 6
+                                height: 6
+                                radius: 3
+                                color: Constants.primaryFree
+                                visible: card.modelData.isNew ? true : false
                             }
 
                             Text {
-                                width: parent.width
-                                text: modelData.content || "无内容"
-                                color: Constants.textSecondary
+                                width: parent.width - 40
+                                text: card.modelData.title || "无标题"
+                                color: Constants.textPrimary
                                 font.family: Constants.font.family
-                                font.pixelSize: 14
+                                font.pixelSize: 16
+                                font.bold: true
                                 wrapMode: Text.WordWrap
                             }
+                        }
+
+                        // As wide as the card, so that the column keeps the line's place
+                        // when there is no date to show.
+                        Text {
+                            width: parent.width
+                            text: internal.dateOf(card.modelData)
+                            color: Constants.textSecondary
+                            font.family: Constants.font.family
+                            font.pixelSize: 12
+                        }
+
+                        Rectangle {
+                            width: parent.width
+                            height: 1
+                            color: Qt.rgba(1, 1, 1, 0.05)
+                        }
+
+                        Text {
+                            width: parent.width
+                            text: card.modelData.content || "无内容"
+                            color: Constants.textSecondary
+                            font.family: Constants.font.family
+                            font.pixelSize: 14
+                            wrapMode: Text.WordWrap
                         }
                     }
                 }

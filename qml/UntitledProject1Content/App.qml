@@ -51,6 +51,17 @@ Window {
         }
     }
 
+    // Going back from a pushed page writes the page's log line, fixed per page whichever page
+    // lies below, and pops the page.
+    QtObject {
+        id: navigation
+
+        function back(log) {
+            console.log(log)
+            stackView.pop()
+        }
+    }
+
     MessageDialog {
         id: messageDialog
         parent: appWindow.contentItem
@@ -61,18 +72,15 @@ Window {
         anchors.fill: parent
         initialItem: splashScreenComp
 
+        // Push and pop alike: the entering page fades in while the leaving page fades out.
         pushEnter: Transition {
             NumberAnimation { property: "opacity"; from: 0; to: 1; duration: 300; easing.type: Easing.Linear }
         }
         pushExit: Transition {
             NumberAnimation { property: "opacity"; from: 1; to: 0; duration: 300; easing.type: Easing.Linear }
         }
-        popEnter: Transition {
-            NumberAnimation { property: "opacity"; from: 0; to: 1; duration: 300; easing.type: Easing.Linear }
-        }
-        popExit: Transition {
-            NumberAnimation { property: "opacity"; from: 1; to: 0; duration: 300; easing.type: Easing.Linear }
-        }
+        popEnter: pushEnter
+        popExit: pushExit
     }
 
     Component {
@@ -172,12 +180,7 @@ Window {
                 }
             }
 
-            BackButton {
-                onBack: {
-                    console.log("返回主界面")
-                    stackView.pop()
-                }
-            }
+            BackButton { onBack: navigation.back("返回主界面") }
         }
     }
 
@@ -198,12 +201,7 @@ Window {
                 }
             }
 
-            BackButton {
-                onBack: {
-                    console.log("返回登录界面")
-                    stackView.pop()
-                }
-            }
+            BackButton { onBack: navigation.back("返回登录界面") }
         }
     }
 
@@ -235,12 +233,7 @@ Window {
                 }
             }
 
-            BackButton {
-                onBack: {
-                    console.log("返回主界面")
-                    stackView.pop()
-                }
-            }
+            BackButton { onBack: navigation.back("返回主界面") }
         }
     }
 
@@ -252,12 +245,7 @@ Window {
                 anchors.fill: parent
             }
 
-            BackButton {
-                onBack: {
-                    console.log("返回设置界面")
-                    stackView.pop()
-                }
-            }
+            BackButton { onBack: navigation.back("返回设置界面") }
         }
     }
 
@@ -285,12 +273,7 @@ Window {
                 }
             }
 
-            BackButton {
-                onBack: {
-                    console.log("返回主界面")
-                    stackView.pop()
-                }
-            }
+            BackButton { onBack: navigation.back("返回主界面") }
         }
     }
 
@@ -302,12 +285,7 @@ Window {
                 anchors.fill: parent
             }
 
-            BackButton {
-                onBack: {
-                    console.log("返回设置界面")
-                    stackView.pop()
-                }
-            }
+            BackButton { onBack: navigation.back("返回设置界面") }
         }
     }
 
@@ -319,12 +297,7 @@ Window {
                 anchors.fill: parent
             }
 
-            BackButton {
-                onBack: {
-                    console.log("返回主界面")
-                    stackView.pop()
-                }
-            }
+            BackButton { onBack: navigation.back("返回主界面") }
         }
     }
 
@@ -332,15 +305,35 @@ Window {
         id: vipComp
 
         Item {
+            id: vipPageItem
+
+            // Set once going back has stopped the page's poll, so that its going does not stop
+            // it again.
+            property bool pollStopped: false
+
             VipScreen {
+                id: vipPage
                 anchors.fill: parent
             }
 
+            // The page ends its payment before it leaves: the log, the stop of a running poll,
+            // then the pop.
             BackButton {
                 onBack: {
                     console.log("返回主界面")
+                    console.log("🔙 返回上一页")
+                    if (vipPage.isPaying) {
+                        API.stopPollingPayment()
+                        vipPageItem.pollStopped = true
+                    }
                     stackView.pop()
                 }
+            }
+
+            // No poll outlives the page, whichever way it goes (the window closing, too).
+            Component.onDestruction: {
+                if (vipPage.isPaying && !pollStopped)
+                    API.stopPollingPayment()
             }
         }
     }

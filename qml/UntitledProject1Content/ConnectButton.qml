@@ -23,12 +23,16 @@ Item {
     signal connectionRequested()
     signal disconnectionRequested()
 
-    function formatDuration(seconds) {
-        var hours = Math.floor(seconds / 3600)
-        var minutes = Math.floor((seconds % 3600) / 60)
-        var secs = seconds % 60
-        function twoDigits(n) { return n < 10 ? "0" + n : "" + n }
-        return twoDigits(hours) + ":" + twoDigits(minutes) + ":" + twoDigits(secs)
+    QtObject {
+        id: internal
+
+        function formatDuration(seconds) {
+            var hours = Math.floor(seconds / 3600)
+            var minutes = Math.floor((seconds % 3600) / 60)
+            var secs = seconds % 60
+            function twoDigits(n) { return n < 10 ? "0" + n : "" + n }
+            return twoDigits(hours) + ":" + twoDigits(minutes) + ":" + twoDigits(secs)
+        }
     }
 
     onConnectingChanged: console.log("🔧 [ConnectButton] connecting状态变化:", connecting)
@@ -51,12 +55,16 @@ Item {
         visible: root.connected
         opacity: 0.0
 
-        SequentialAnimation on opacity {
+        SequentialAnimation {
             id: pulse
             running: root.connected
             loops: Animation.Infinite
-            NumberAnimation { to: 0.2; duration: 1500; easing.type: Easing.InOutSine }
-            NumberAnimation { to: 0.0; duration: 1500; easing.type: Easing.InOutSine }
+            NumberAnimation {
+                target: glow; property: "opacity"; to: 0.2; duration: 1500; easing.type: Easing.InOutSine
+            }
+            NumberAnimation {
+                target: glow; property: "opacity"; to: 0.0; duration: 1500; easing.type: Easing.InOutSine
+            }
         }
     }
 
@@ -249,7 +257,7 @@ Item {
         }
 
         function onVpnDurationChanged(seconds) {
-            root.durationText = root.formatDuration(seconds)
+            root.durationText = internal.formatDuration(seconds)
         }
     }
 

@@ -11,28 +11,36 @@ Dialog {
     property color iconColor: "#4A90E2"
 
     function showInfo(message) {
-        present("提示", "ℹ️", "#4A90E2", message)
+        internal.present("提示", "ℹ️", "#4A90E2", message)
     }
 
     function showWarning(message) {
-        present("警告", "⚠️", "#FF9800", message)
+        internal.present("警告", "⚠️", "#FF9800", message)
     }
 
     function showError(message) {
-        present("错误", "❌", "#F44336", message)
+        internal.present("错误", "❌", "#F44336", message)
     }
 
     function showSuccess(message) {
-        present("成功", "✅", "#4CAF50", message)
+        internal.present("成功", "✅", "#4CAF50", message)
     }
 
-    // Opening an open dialog only replaces its look and text.
-    function present(title, icon, colour, message) {
-        titleText = title
-        iconText = icon
-        iconColor = colour
-        messageText = message
-        open()
+    QtObject {
+        id: internal
+
+        readonly property int cornerRadius: 12
+        // The title band's top corners just inside the card's border.
+        readonly property int bandRadius: cornerRadius - 1
+
+        // Opening an open dialog only replaces its look and text.
+        function present(title, icon, colour, message) {
+            dialog.titleText = title
+            dialog.iconText = icon
+            dialog.iconColor = colour
+            dialog.messageText = message
+            dialog.open()
+        }
     }
 
     title: titleText
@@ -43,7 +51,7 @@ Dialog {
 
     background: Rectangle {
         color: "#F5F5F5"
-        radius: 12
+        radius: internal.cornerRadius
         border.width: 1
         border.color: "#E0E0E0"
 
@@ -66,22 +74,21 @@ Dialog {
 
         background: Item {
             Rectangle {
-                id: band
                 x: 1
                 y: 1
                 width: parent.width - 2
                 height: parent.height - 1
-                radius: dialog.background.radius - 1
+                radius: internal.bandRadius
                 color: dialog.palette.window
             }
 
             // Squares the band's lower corners.
             Rectangle {
-                x: band.x
-                y: band.y + band.radius
-                width: band.width
-                height: band.height - band.radius
-                color: band.color
+                x: 1
+                y: 1 + internal.bandRadius
+                width: parent.width - 2
+                height: parent.height - 1 - internal.bandRadius
+                color: dialog.palette.window
             }
         }
     }

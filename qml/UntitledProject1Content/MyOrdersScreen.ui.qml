@@ -9,24 +9,28 @@ Rectangle {
     height: Constants.height
     color: Constants.backgroundColor
 
-    function isSettled(status) {
-        return status === "paid" || status === "completed"
-    }
+    QtObject {
+        id: internal
 
-    function chipFill(status) {
-        if (isSettled(status))
-            return Qt.rgba(0, 1, 217 / 255, 0.1)
-        if (status === "pending")
-            return Qt.rgba(1, 165 / 255, 0, 0.1)
-        return Qt.rgba(1, 82 / 255, 82 / 255, 0.1)
-    }
+        function isSettled(status) {
+            return status === "paid" || status === "completed"
+        }
 
-    function chipTextColor(status) {
-        if (isSettled(status))
-            return Constants.colorSuccess
-        if (status === "pending")
-            return Constants.primaryVip
-        return Constants.colorError
+        function chipFill(status) {
+            if (isSettled(status))
+                return Qt.rgba(0, 1, 217 / 255, 0.1)
+            if (status === "pending")
+                return Qt.rgba(1, 165 / 255, 0, 0.1)
+            return Qt.rgba(1, 82 / 255, 82 / 255, 0.1)
+        }
+
+        function chipTextColor(status) {
+            if (isSettled(status))
+                return Constants.colorSuccess
+            if (status === "pending")
+                return Constants.primaryVip
+            return Constants.colorError
+        }
     }
 
     ListModel {
@@ -65,37 +69,11 @@ Rectangle {
         anchors.horizontalCenter: parent.horizontalCenter
         spacing: 16
 
-        Item {
-            id: header
+        PageHeader {
             width: parent.width
-            height: 50
+            title: "我的订单"
 
-            Text {
-                anchors.centerIn: parent
-                text: "我的订单"
-                color: Constants.textPrimary
-                font.family: Constants.font.family
-                font.pixelSize: 20
-                font.bold: true
-            }
-
-            Text {
-                id: backArrow
-                anchors.left: parent.left
-                anchors.verticalCenter: parent.verticalCenter
-                text: "←"
-                color: "#FFFFFF"
-                style: Text.Outline
-                styleColor: "#000000"
-                font.family: Constants.font.family
-                font.pixelSize: 24
-                font.bold: true
-
-                MouseArea {
-                    anchors.fill: parent
-                    cursorShape: Qt.PointingHandCursor
-                }
-            }
+            HeaderArrow { outlined: true }
         }
 
         Column {
@@ -108,6 +86,15 @@ Rectangle {
                 model: ordersModel
 
                 Rectangle {
+                    id: card
+
+                    required property string orderNumber
+                    required property string planName
+                    required property real amount
+                    required property string status
+                    required property string statusText
+                    required property date createdAt
+
                     width: orderColumn.width
                     height: 110
                     radius: 12
@@ -132,7 +119,7 @@ Rectangle {
                                 anchors.left: parent.left
                                 width: Math.min(implicitWidth, cardLines.width - createdText.width - 8)
                                 elide: Text.ElideRight
-                                text: model.orderNumber
+                                text: card.orderNumber
                                 color: Constants.textSecondary
                                 font.family: Constants.font.family
                                 font.pixelSize: 12
@@ -141,7 +128,8 @@ Rectangle {
                             Text {
                                 id: createdText
                                 anchors.right: parent.right
-                                text: model.createdAt
+                                // The text the engine gives a date-time of its own accord.
+                                text: Qt.formatDateTime(card.createdAt, Qt.ISODateWithMs)
                                 color: Constants.textSecondary
                                 font.family: Constants.font.family
                                 font.pixelSize: 12
@@ -163,7 +151,7 @@ Rectangle {
                                 anchors.verticalCenter: parent.verticalCenter
                                 width: Math.min(implicitWidth, cardLines.width - crown.width - planLine.spacing)
                                 elide: Text.ElideRight
-                                text: model.planName
+                                text: card.planName
                                 color: Constants.primaryVip
                                 font.family: Constants.font.family
                                 font.pixelSize: 16
@@ -180,7 +168,7 @@ Rectangle {
                                 anchors.verticalCenter: parent.verticalCenter
                                 width: Math.min(implicitWidth, cardLines.width - statusChip.width - 8)
                                 elide: Text.ElideRight
-                                text: "¥" + model.amount
+                                text: "¥" + card.amount
                                 color: Constants.primaryVip
                                 font.family: Constants.font.family
                                 font.pixelSize: 16
@@ -194,14 +182,14 @@ Rectangle {
                                 width: 60
                                 height: 24
                                 radius: 4
-                                color: myOrdersRoot.chipFill(model.status)
+                                color: internal.chipFill(card.status)
 
                                 Text {
                                     anchors.centerIn: parent
                                     width: Math.min(implicitWidth, statusChip.width - 8)
                                     elide: Text.ElideRight
-                                    text: model.statusText
-                                    color: myOrdersRoot.chipTextColor(model.status)
+                                    text: card.statusText
+                                    color: internal.chipTextColor(card.status)
                                     font.family: Constants.font.family
                                     font.pixelSize: 12
                                     font.bold: true

@@ -51,203 +51,149 @@ Item {
         }
     }
 
-    Rectangle {
-        id: myOrdersRoot
+    ListPage {
         anchors.fill: parent
-        color: Constants.backgroundColor
-    }
-
-    Item {
-        id: header
-        width: parent.width - 40
-        height: 50
-        anchors.top: parent.top
-        anchors.topMargin: 20
-        anchors.horizontalCenter: parent.horizontalCenter
+        title: "我的订单"
+        loading: wrapper.isLoading
+        errorText: wrapper.errorMessage
 
         Text {
-            anchors.centerIn: parent
-            text: "我的订单"
-            color: Constants.textPrimary
-            font.family: Constants.font.family
-            font.pixelSize: 20
-            font.bold: true
+            id: emptyText
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: "暂无订单记录"
+            color: Constants.textSecondary
+            font.pixelSize: 14
+            visible: !wrapper.isLoading && wrapper.errorMessage === "" && wrapper.orderList.length === 0
         }
-    }
-
-    // Below the header the page scrolls when the cards are taller than the window.
-    Flickable {
-        id: scrollView
-        anchors.top: header.bottom
-        anchors.bottom: parent.bottom
-        width: parent.width
-        // Scrolled to its end, the content keeps 20 px of room below it; content that fits
-        // stays put however little room it leaves.
-        contentHeight: contentColumn.y + contentColumn.height + 20
-        interactive: contentColumn.y + contentColumn.height > height
-        boundsBehavior: Flickable.StopAtBounds
-        clip: true
 
         Column {
-            id: contentColumn
-            y: 16
-            width: parent.width - 40
-            anchors.horizontalCenter: parent.horizontalCenter
-            spacing: 16
+            id: cardList
+            width: parent.width
+            spacing: 12
+            visible: !wrapper.isLoading && wrapper.errorMessage === "" && wrapper.orderList.length > 0
 
-            Text {
-                id: loadingText
-                anchors.horizontalCenter: parent.horizontalCenter
-                text: "加载中..."
-                color: Constants.textSecondary
-                font.pixelSize: 14
-                visible: wrapper.isLoading
-            }
+            Repeater {
+                model: wrapper.orderList
 
-            Text {
-                id: errorText
-                width: parent.width
-                text: wrapper.errorMessage
-                color: Constants.colorError
-                font.pixelSize: 14
-                wrapMode: Text.WordWrap
-                visible: wrapper.errorMessage !== ""
-            }
+                Rectangle {
+                    id: card
 
-            Text {
-                id: emptyText
-                anchors.horizontalCenter: parent.horizontalCenter
-                text: "暂无订单记录"
-                color: Constants.textSecondary
-                font.pixelSize: 14
-                visible: !wrapper.isLoading && wrapper.errorMessage === "" && wrapper.orderList.length === 0
-            }
+                    required property var modelData
 
-            Column {
-                id: cardList
-                width: parent.width
-                spacing: 12
-                visible: !wrapper.isLoading && wrapper.errorMessage === "" && wrapper.orderList.length > 0
+                    width: cardList.width
+                    height: orderCol.height + 24
+                    radius: 16
+                    color: Constants.cardColor
+                    border.width: 1
+                    border.color: Qt.rgba(0, 1, 217 / 255, 0.1)
 
-                Repeater {
-                    model: wrapper.orderList
+                    Column {
+                        id: orderCol
+                        width: parent.width - 24
+                        anchors.centerIn: parent
+                        spacing: 8
 
-                    Rectangle {
-                        width: cardList.width
-                        height: orderCol.height + 24
-                        radius: 16
-                        color: Constants.cardColor
-                        border.width: 1
-                        border.color: Qt.rgba(0, 1, 217 / 255, 0.1)
-
-                        Column {
-                            id: orderCol
-                            width: parent.width - 24
-                            anchors.centerIn: parent
+                        // The chip keeps to the card: the spacer gives way to a long order
+                        // number, a number longer still wraps, and a long status text ends in
+                        // an ellipsis at half of the row.
+                        Row {
+                            id: topRow
+                            width: parent.width
                             spacing: 8
 
-                            // The chip keeps to the card: the spacer gives way to a long order
-                            // number, a number longer still wraps, and a long status text ends in
-                            // an ellipsis at half of the row.
-                            Row {
-                                id: topRow
-                                width: parent.width
-                                spacing: 8
-
-                                readonly property real room: width - 2 * spacing
-
-                                Text {
-                                    id: orderNumberText
-                                    width: Math.min(implicitWidth, topRow.room - statusChip.width)
-                                    wrapMode: Text.Wrap
-                                    text: modelData.orderNumber || "N/A"
-                                    color: Constants.textSecondary
-                                    font.family: Constants.font.family
-                                    font.pixelSize: 12
-                                }
-
-                                Item {
-                                    width: Math.min(topRow.width - 200, topRow.room - orderNumberText.width - statusChip.width)
-                                    height: 1
-                                }
-
-                                Rectangle {
-                                    id: statusChip
-                                    width: statusText.width + 16
-                                    height: 20
-                                    radius: 10
-                                    color: wrapper.getStatusColor(modelData.status)
-
-                                    Text {
-                                        id: statusText
-                                        anchors.centerIn: parent
-                                        width: Math.min(implicitWidth, topRow.room / 2 - 16)
-                                        elide: Text.ElideRight
-                                        text: modelData.statusText || modelData.status || "未知"
-                                        color: Constants.textPrimary
-                                        font.family: Constants.font.family
-                                        font.pixelSize: 11
-                                        font.bold: true
-                                    }
-                                }
-                            }
-
-                            Rectangle {
-                                width: parent.width
-                                height: 1
-                                color: Qt.rgba(1, 1, 1, 0.05)
-                            }
+                            readonly property real room: width - 2 * spacing
 
                             Text {
-                                width: Math.min(implicitWidth, parent.width)
+                                id: orderNumberText
+                                width: Math.min(implicitWidth, topRow.room - statusChip.width)
                                 wrapMode: Text.Wrap
-                                text: modelData.planName || "未知套餐"
-                                color: Constants.textPrimary
-                                font.family: Constants.font.family
-                                font.pixelSize: 16
-                                font.bold: true
-                            }
-
-                            Row {
-                                id: amountRow
-                                width: parent.width
-
-                                // The date keeps to the card: the spacer gives way to a long
-                                // amount, and an amount longer still ends in an ellipsis.
-                                Text {
-                                    id: amountText
-                                    width: Math.min(implicitWidth, amountRow.width - dateText.width)
-                                    elide: Text.ElideRight
-                                    text: "¥" + (modelData.amount || "0.00")
-                                    color: Constants.colorVip
-                                    font.family: Constants.font.family
-                                    font.pixelSize: 18
-                                    font.bold: true
-                                }
-
-                                Item {
-                                    width: Math.min(amountRow.width - 200, amountRow.width - amountText.width - dateText.width)
-                                    height: 1
-                                }
-
-                                Text {
-                                    id: dateText
-                                    text: wrapper.formatDate(modelData.createdAt)
-                                    color: Constants.textSecondary
-                                    font.family: Constants.font.family
-                                    font.pixelSize: 12
-                                }
-                            }
-
-                            Text {
-                                width: Math.min(implicitWidth, parent.width)
-                                wrapMode: Text.Wrap
-                                text: "支付方式: " + (modelData.paymentMethodText || modelData.paymentMethod)
+                                text: card.modelData.orderNumber || "N/A"
                                 color: Constants.textSecondary
                                 font.family: Constants.font.family
                                 font.pixelSize: 12
-                                visible: (modelData.paymentMethod || "") !== ""
                             }
+
+                            Item {
+                                width: Math.min(topRow.width - 200, topRow.room - orderNumberText.width - statusChip.width)
+                                height: 1
+                            }
+
+                            Rectangle {
+                                id: statusChip
+                                width: statusText.width + 16
+                                height: 20
+                                radius: 10
+                                color: wrapper.getStatusColor(card.modelData.status)
+
+                                Text {
+                                    id: statusText
+                                    anchors.centerIn: parent
+                                    width: Math.min(implicitWidth, topRow.room / 2 - 16)
+                                    elide: Text.ElideRight
+                                    text: card.modelData.statusText || card.modelData.status || "未知"
+                                    color: Constants.textPrimary
+                                    font.family: Constants.font.family
+                                    font.pixelSize: 11
+                                    font.bold: true
+                                }
+                            }
+                        }
+
+                        Rectangle {
+                            width: parent.width
+                            height: 1
+                            color: Qt.rgba(1, 1, 1, 0.05)
+                        }
+
+                        Text {
+                            width: Math.min(implicitWidth, parent.width)
+                            wrapMode: Text.Wrap
+                            text: card.modelData.planName || "未知套餐"
+                            color: Constants.textPrimary
+                            font.family: Constants.font.family
+                            font.pixelSize: 16
+                            font.bold: true
+                        }
+
+                        Row {
+                            id: amountRow
+                            width: parent.width
+
+                            // The date keeps to the card: the spacer gives way to a long
+                            // amount, and an amount longer still ends in an ellipsis.
+                            Text {
+                                id: amountText
+                                width: Math.min(implicitWidth, amountRow.width - dateText.width)
+                                elide: Text.ElideRight
+                                text: "¥" + (card.modelData.amount || "0.00")
+                                color: Constants.colorVip
+                                font.family: Constants.font.family
+                                font.pixelSize: 18
+                                font.bold: true
+                            }
+
+                            Item {
+                                width: Math.min(amountRow.width - 200, amountRow.width - amountText.width - dateText.width)
+                                height: 1
+                            }
+
+                            Text {
+                                id: dateText
+                                text: wrapper.formatDate(card.modelData.createdAt)
+                                color: Constants.textSecondary
+                                font.family: Constants.font.family
+                                font.pixelSize: 12
+                            }
+                        }
+
+                        Text {
+                            width: Math.min(implicitWidth, parent.width)
+                            wrapMode: Text.Wrap
+                            text: "支付方式: " + (card.modelData.paymentMethodText || card.modelData.paymentMethod)
+                            color: Constants.textSecondary
+                            font.family: Constants.font.family
+                            font.pixelSize: 12
+                            visible: (card.modelData.paymentMethod || "") !== ""
                         }
                     }
                 }

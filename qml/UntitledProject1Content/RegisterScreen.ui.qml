@@ -1,7 +1,5 @@
 import QtQuick
-import QtQuick.Controls
 import UntitledProject1
-import UntitledProject1Content
 
 // The sign-up form: lays the page out and hands the user's actions out as signals, with the
 // account name taken from the e-mail text.
@@ -37,14 +35,14 @@ Rectangle {
             font.pixelSize: 14
         }
 
-        LoginScreen.FormField {
+        FormField {
             id: emailField
             objectName: "emailField"
             width: parent.width
             placeholderText: "电子邮箱"
         }
 
-        LoginScreen.FormField {
+        FormField {
             id: passwordField
             objectName: "passwordField"
             width: parent.width
@@ -52,7 +50,7 @@ Rectangle {
             echoMode: TextInput.Password
         }
 
-        LoginScreen.FormField {
+        FormField {
             id: confirmPasswordField
             objectName: "confirmPasswordField"
             width: parent.width
@@ -60,7 +58,7 @@ Rectangle {
             echoMode: TextInput.Password
         }
 
-        LoginScreen.FormButton {
+        FormButton {
             id: registerButton
             objectName: "registerButton"
             width: parent.width
@@ -83,7 +81,7 @@ Rectangle {
                 font.pixelSize: 14
             }
 
-            LoginScreen.FormLink {
+            FormLink {
                 objectName: "loginLink"
                 text: "直接登录"
                 onClicked: registerRoot.loginClicked()
@@ -102,5 +100,5 @@ Rectangle {
         }
     }
 
-    LoginScreen.BackArrow {}
+    FormBackArrow {}
 }

@@ -17,19 +17,23 @@ Item {
         messageDialog.showSuccess(message)
     }
 
-    // The first failing check, in the order the user should fix them; null when all pass.
-    function inputProblem(email, password, confirmPassword) {
-        if (email.trim().length === 0)
-            return { log: "❌ 邮箱不能为空", message: "请输入邮箱地址" }
-        if (!/^[^\s@]+@[^\s@]+\.[^\s@]+$/.test(email))
-            return { log: "❌ 邮箱格式不正确", message: "请输入正确的邮箱格式" }
-        if (password.length < 6)
-            return { log: "❌ 密码长度不足", message: "密码至少需要6位" }
-        if (password !== confirmPassword)
-            return { log: "❌ 两次密码不一致", message: "两次输入的密码不一致" }
-        if (typeof API === "undefined")
-            return { log: "❌ API未初始化", message: "系统初始化失败，请重启应用" }
-        return null
+    QtObject {
+        id: internal
+
+        // The first failing check, in the order the user should fix them; null when all pass.
+        function inputProblem(email, password, confirmPassword) {
+            if (email.trim().length === 0)
+                return { log: "❌ 邮箱不能为空", message: "请输入邮箱地址" }
+            if (!/^[^\s@]+@[^\s@]+\.[^\s@]+$/.test(email))
+                return { log: "❌ 邮箱格式不正确", message: "请输入正确的邮箱格式" }
+            if (password.length < 6)
+                return { log: "❌ 密码长度不足", message: "密码至少需要6位" }
+            if (password !== confirmPassword)
+                return { log: "❌ 两次密码不一致", message: "两次输入的密码不一致" }
+            if (typeof API === "undefined")
+                return { log: "❌ API未初始化", message: "系统初始化失败，请重启应用" }
+            return null
+        }
     }
 
     RegisterScreen {
@@ -38,7 +42,7 @@ Item {
 
         onRegisterClicked: function(email, password, confirmPassword, name) {
             console.log("📝 尝试注册用户:", email)
-            var problem = wrapper.inputProblem(email, password, confirmPassword)
+            var problem = internal.inputProblem(email, password, confirmPassword)
             if (problem) {
                 console.error(problem.log)
                 wrapper.showError(problem.message)

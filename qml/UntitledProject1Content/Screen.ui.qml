@@ -49,60 +49,64 @@ Rectangle {
         return (bytes / 1024 / 1024 / 1024).toFixed(2) + " GB/s"
     }
 
-    function selectRoutingMode(mode) {
-        console.log(mode === 0 ? "切换到智能模式" : "切换到全局模式")
-        root.currentMode = mode
-        if (typeof API !== "undefined")
-            API.setRoutingMode(mode)
-    }
+    QtObject {
+        id: internal
 
-    function requestConnection() {
-        var id = connectBtn.selectedServerId
-        var name = connectBtn.selectedServerName
-        var link = connectBtn.vmessLink
-        var requiresVip = connectBtn.serverRequiresVip
-
-        console.log("========================================")
-        console.log("🔵 [VPN连接] 处理连接请求")
-        console.log("  服务器ID:", id)
-        console.log("  服务器名称:", name)
-        console.log("  VMess链接:", link.length > 0 ? link.substring(0, 20) + "..." : "空")
-        console.log("  需要VIP:", requiresVip)
-        console.log("  用户是VIP:", root.userIsVip)
-        console.log("========================================")
-
-        if (typeof API === "undefined") {
-            console.log("❌ API未定义")
-            return
-        }
-        if (!API.isLoggedIn) {
-            console.log("❌ 未登录，无法连接")
-            return
-        }
-        if (id <= 0) {
-            console.log("❌ 未选择服务器, selectedServerId:", id)
-            return
-        }
-        if (link.length === 0) {
-            console.log("❌ VMess链接为空，无法连接")
-            console.log("  请确保选择了有效的服务器")
-            return
+        function selectRoutingMode(mode) {
+            console.log(mode === 0 ? "切换到智能模式" : "切换到全局模式")
+            root.currentMode = mode
+            if (typeof API !== "undefined")
+                API.setRoutingMode(mode)
         }
 
-        console.log("🔍 检查VPN连接权限...")
-        var code = API.checkVpnPermission(id, requiresVip)
-        if (code !== 0) {
-            console.log("❌ 权限不足:", API.getVpnFailureReasonText(code), "错误码:", code)
-            return
-        }
+        function requestConnection() {
+            var id = connectBtn.selectedServerId
+            var name = connectBtn.selectedServerName
+            var link = connectBtn.vmessLink
+            var requiresVip = connectBtn.serverRequiresVip
 
-        console.log("✅ 权限检查通过，开始连接VPN...")
-        connectBtn.connecting = true
-        if (!API.connectVpn(id, link, requiresVip)) {
-            console.log("❌ API.connectVpn返回失败")
-            connectBtn.connecting = false
-        } else {
-            console.log("✅ VPN连接请求已发送，等待连接结果...")
+            console.log("========================================")
+            console.log("🔵 [VPN连接] 处理连接请求")
+            console.log("  服务器ID:", id)
+            console.log("  服务器名称:", name)
+            console.log("  VMess链接:", link.length > 0 ? link.substring(0, 20) + "..." : "空")
+            console.log("  需要VIP:", requiresVip)
+            console.log("  用户是VIP:", root.userIsVip)
+            console.log("========================================")
+
+            if (typeof API === "undefined") {
+                console.log("❌ API未定义")
+                return
+            }
+            if (!API.isLoggedIn) {
+                console.log("❌ 未登录，无法连接")
+                return
+            }
+            if (id <= 0) {
+                console.log("❌ 未选择服务器, selectedServerId:", id)
+                return
+            }
+            if (link.length === 0) {
+                console.log("❌ VMess链接为空，无法连接")
+                console.log("  请确保选择了有效的服务器")
+                return
+            }
+
+            console.log("🔍 检查VPN连接权限...")
+            var code = API.checkVpnPermission(id, requiresVip)
+            if (code !== 0) {
+                console.log("❌ 权限不足:", API.getVpnFailureReasonText(code), "错误码:", code)
+                return
+            }
+
+            console.log("✅ 权限检查通过，开始连接VPN...")
+            connectBtn.connecting = true
+            if (!API.connectVpn(id, link, requiresVip)) {
+                console.log("❌ API.connectVpn返回失败")
+                connectBtn.connecting = false
+            } else {
+                console.log("✅ VPN连接请求已发送，等待连接结果...")
+            }
         }
     }
 
@@ -484,7 +488,7 @@ Rectangle {
                 vmessLink: root.selectedServerVmessLink
                 isVip: root.userIsVip
 
-                onConnectionRequested: root.requestConnection()
+                onConnectionRequested: internal.requestConnection()
                 onDisconnectionRequested: {
                     console.log("🔴 处理断开请求")
                     API.disconnectVpn()
@@ -503,19 +507,25 @@ Rectangle {
                 anchors.fill: parent
 
                 Repeater {
-                    model: [
-                        { mode: 0, label: "智能模式", name: "smartTab" },
-                        { mode: 1, label: "全局模式", name: "globalTab" }
-                    ]
+                    model: ListModel {
+                        ListElement { mode: 0; label: "智能模式"; tabName: "smartTab" }
+                        ListElement { mode: 1; label: "全局模式"; tabName: "globalTab" }
+                    }
 
                     Rectangle {
-                        objectName: modelData.name
+                        id: tab
+
+                        required property int mode
+                        required property string label
+                        required property string tabName
+
+                        objectName: tabName
                         width: parent.width / 2
                         height: parent.height
                         radius: 24
                         color: "transparent"
 
-                        readonly property bool selected: root.currentMode === modelData.mode
+                        readonly property bool selected: root.currentMode === mode
 
                         Rectangle {
                             objectName: "indicator"
@@ -523,7 +533,7 @@ Rectangle {
                             anchors.margins: 4
                             radius: 20
                             color: Constants.primaryFree
-                            opacity: parent.selected ? 0.15 : 0
+                            opacity: tab.selected ? 0.15 : 0
 
                             Behavior on opacity {
                                 NumberAnimation { duration: 200 }
@@ -533,9 +543,9 @@ Rectangle {
                         Text {
                             objectName: "label"
                             anchors.centerIn: parent
-                            text: modelData.label
-                            color: parent.selected ? Constants.primaryFree : Constants.textSecondary
-                            font.bold: parent.selected
+                            text: tab.label
+                            color: tab.selected ? Constants.primaryFree : Constants.textSecondary
+                            font.bold: tab.selected
                             font.pixelSize: 14
                             font.family: Constants.font.family
                         }
@@ -543,7 +553,7 @@ Rectangle {
                         MouseArea {
                             anchors.fill: parent
                             cursorShape: Qt.PointingHandCursor
-                            onClicked: root.selectRoutingMode(modelData.mode)
+                            onClicked: internal.selectRoutingMode(tab.mode)
                         }
                     }
                 }

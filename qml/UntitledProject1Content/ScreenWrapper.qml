@@ -30,23 +30,28 @@ Item {
 
     signal defaultServerNeeded(int serverId, string serverName, string serverFlag, string countryCode, string vmessLink, bool requiresVip)
 
-    // Bytes moved since the last report. The totals start again at 0 with every connection, so
-    // a total below the stored one begins a new connection and counts whole.
-    function increase(total, previous) {
-        return Math.max(0, total >= previous ? total - previous : total)
-    }
+    QtObject {
+        id: internal
 
-    // Between connections nothing moves: both rates read zero, and the next connection's totals
-    // count from the start.
-    function clearTraffic() {
-        screenItem.uploadSpeed = screenItem.formatTraffic(0)
-        screenItem.downloadSpeed = screenItem.formatTraffic(0)
-        screenItem.uploadBytes = 0
-        screenItem.downloadBytes = 0
+        // Bytes moved since the last report. The totals start again at 0 with every connection, so
+        // a total below the stored one begins a new connection and counts whole.
+        function increase(total, previous) {
+            return Math.max(0, total >= previous ? total - previous : total)
+        }
+
+        // Between connections nothing moves: both rates read zero, and the next connection's totals
+        // count from the start.
+        function clearTraffic() {
+            screenItem.uploadSpeed = screenItem.formatTraffic(0)
+            screenItem.downloadSpeed = screenItem.formatTraffic(0)
+            screenItem.uploadBytes = 0
+            screenItem.downloadBytes = 0
+        }
     }
 
     Screen {
         id: screenItem
+        objectName: "homeForm"
         anchors.fill: parent
 
         userLoggedIn: typeof API !== "undefined" ? API.isLoggedIn : false
@@ -86,24 +91,24 @@ Item {
         }
 
         function onVpnConnected() {
-            wrapper.clearTraffic()
+            internal.clearTraffic()
         }
 
         function onVpnDisconnected() {
-            wrapper.clearTraffic()
+            internal.clearTraffic()
         }
 
         function onVpnForceDisconnected(message) {
-            wrapper.clearTraffic()
+            internal.clearTraffic()
         }
 
         function onVpnConnectionFailed(reasonCode, message) {
-            wrapper.clearTraffic()
+            internal.clearTraffic()
         }
 
         function onVpnTrafficUpdate(uploadBytes, downloadBytes) {
-            var up = wrapper.increase(uploadBytes, screenItem.uploadBytes)
-            var down = wrapper.increase(downloadBytes, screenItem.downloadBytes)
+            var up = internal.increase(uploadBytes, screenItem.uploadBytes)
+            var down = internal.increase(downloadBytes, screenItem.downloadBytes)
             screenItem.uploadSpeed = screenItem.formatTraffic(up / 2)
             screenItem.downloadSpeed = screenItem.formatTraffic(down / 2)
             screenItem.uploadBytes = uploadBytes

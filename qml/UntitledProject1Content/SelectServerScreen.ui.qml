@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import UntitledProject1
 
 // The server list in its two groups, free lines and VIP lines, with the current server marked; a
@@ -193,32 +192,11 @@ Rectangle {
         width: parent.width - 40
         spacing: 16
 
-        Item {
+        PageHeader {
             width: parent.width
-            height: 50
+            title: "选择服务器"
 
-            Text {
-                anchors.centerIn: parent
-                text: "选择服务器"
-                color: Constants.textPrimary
-                font.family: Constants.font.family
-                font.pixelSize: 20
-                font.bold: true
-            }
-
-            // Drawn only: the window's back button lies over it and takes its clicks.
-            Text {
-                anchors.left: parent.left
-                anchors.verticalCenter: parent.verticalCenter
-                text: "←"
-                color: "#FFFFFF"
-                font.pixelSize: 24
-
-                MouseArea {
-                    anchors.fill: parent
-                    cursorShape: Qt.PointingHandCursor
-                }
-            }
+            HeaderArrow {}
         }
 
         // Rows taller than the rest of the page scroll; a list that fits stays still.

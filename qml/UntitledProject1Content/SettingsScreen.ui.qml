@@ -27,6 +27,8 @@ Rectangle {
     // One menu card; the click area is declared by each entry, so that it is the card's last
     // child and lies over the row and the arrow.
     component MenuEntry: Rectangle {
+        id: entry
+
         property string icon
         property color iconColor: Constants.textSecondary
         property string title
@@ -57,8 +59,8 @@ Rectangle {
             Text {
                 width: iconBox.advanceWidth
                 horizontalAlignment: Text.AlignHCenter
-                text: icon
-                color: iconColor
+                text: entry.icon
+                color: entry.iconColor
                 font.pixelSize: 20
             }
 
@@ -66,15 +68,15 @@ Rectangle {
                 anchors.verticalCenter: parent.verticalCenter
 
                 Text {
-                    text: title
-                    color: titleColor
+                    text: entry.title
+                    color: entry.titleColor
                     font.family: Constants.font.family
                     font.pixelSize: 15
                     font.bold: true
                 }
 
                 Text {
-                    text: subtitle
+                    text: entry.subtitle
                     color: Constants.textSecondary
                     font.family: Constants.font.family
                     font.pixelSize: 11
@@ -87,7 +89,7 @@ Rectangle {
             anchors.rightMargin: 16
             anchors.verticalCenter: parent.verticalCenter
             text: ">"
-            color: arrowColor
+            color: entry.arrowColor
             font.pixelSize: 18
         }
     }
@@ -100,34 +102,11 @@ Rectangle {
         anchors.horizontalCenter: parent.horizontalCenter
         spacing: 16
 
-        Item {
-            id: header
+        PageHeader {
             width: parent.width
-            height: 50
+            title: "设置"
 
-            Text {
-                anchors.centerIn: parent
-                text: "设置"
-                color: Constants.textPrimary
-                font.family: Constants.font.family
-                font.pixelSize: 20
-                font.bold: true
-            }
-
-            // Lies under the window's back control, which takes its clicks.
-            Text {
-                id: backArrow
-                anchors.left: parent.left
-                anchors.verticalCenter: parent.verticalCenter
-                text: "←"
-                color: "#FFFFFF"
-                font.pixelSize: 24
-
-                MouseArea {
-                    anchors.fill: parent
-                    cursorShape: Qt.PointingHandCursor
-                }
-            }
+            HeaderArrow {}
         }
 
         Rectangle {

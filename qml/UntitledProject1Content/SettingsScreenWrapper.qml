@@ -17,12 +17,16 @@ Item {
     property bool userIsVip: typeof API !== "undefined" ? API.isVip : false
     property int vipDays: typeof API !== "undefined" ? API.vipDays : 0
 
-    function readUser() {
-        userLoggedIn = API.isLoggedIn
-        userEmail = API.userEmail
-        userName = API.userName
-        userIsVip = API.isVip
-        vipDays = API.vipDays
+    QtObject {
+        id: internal
+
+        function readUser() {
+            wrapper.userLoggedIn = API.isLoggedIn
+            wrapper.userEmail = API.userEmail
+            wrapper.userName = API.userName
+            wrapper.userIsVip = API.isVip
+            wrapper.vipDays = API.vipDays
+        }
     }
 
     SettingsScreen {
@@ -85,7 +89,7 @@ Item {
 
         function onUserInfoChanged() {
             console.log("✅ 设置界面：用户信息已更新")
-            wrapper.readUser()
+            internal.readUser()
         }
 
         // The days follow only userInfoChanged, which a sign-in sends before each of these.
@@ -104,6 +108,6 @@ Item {
         if (typeof API === "undefined")
             return
         console.log("📱 设置界面加载，初始化用户信息")
-        readUser()
+        internal.readUser()
     }
 }

@@ -22,6 +22,8 @@ Rectangle {
             model: 15
 
             Rectangle {
+                id: streamParticle
+
                 required property int index
                 width: 3
                 height: 3
@@ -31,30 +33,47 @@ Rectangle {
                 x: -20
                 y: particleLayer.height + 50
 
-                SequentialAnimation on x {
+                SequentialAnimation {
+                    running: true
                     loops: Animation.Infinite
-                    PauseAnimation { duration: 200 * index }
+                    PauseAnimation { duration: 200 * streamParticle.index }
                     NumberAnimation {
+                        target: streamParticle
+                        property: "x"
                         from: -20
                         to: particleLayer.width + 20
-                        duration: 3000 + 100 * index
+                        duration: 3000 + 100 * streamParticle.index
                         easing.type: Easing.InOutQuad
                     }
                 }
-                SequentialAnimation on y {
+                SequentialAnimation {
+                    running: true
                     loops: Animation.Infinite
-                    PauseAnimation { duration: 200 * index }
+                    PauseAnimation { duration: 200 * streamParticle.index }
                     NumberAnimation {
+                        target: streamParticle
+                        property: "y"
                         from: particleLayer.height + 50
                         to: -50
-                        duration: 3000 + 100 * index
+                        duration: 3000 + 100 * streamParticle.index
                         easing.type: Easing.InOutQuad
                     }
                 }
-                SequentialAnimation on opacity {
+                SequentialAnimation {
+                    running: true
                     loops: Animation.Infinite
-                    NumberAnimation { to: 0.2; duration: 800 + 50 * index }
-                    NumberAnimation { to: 0.9; duration: 800 + 50 * index }
+                    NumberAnimation {
+                        target: streamParticle
+                        property: "opacity"
+                        to: 0.2
+                        duration: 800 + 50 * streamParticle.index
+                    }
+                    NumberAnimation {
+                        target: streamParticle
+                        property: "opacity"
+                        to: 0.9
+                        duration: 800 + 50 * streamParticle.index
+                    }
                 }
             }
         }
@@ -64,6 +83,8 @@ Rectangle {
             model: 10
 
             Rectangle {
+                id: driftParticle
+
                 required property int index
                 width: 2
                 height: 2
@@ -73,35 +94,54 @@ Rectangle {
                 x: particleLayer.width / 3
                 y: particleLayer.height
 
-                SequentialAnimation on y {
+                SequentialAnimation {
+                    running: true
                     loops: Animation.Infinite
-                    PauseAnimation { duration: 300 * index }
+                    PauseAnimation { duration: 300 * driftParticle.index }
                     NumberAnimation {
+                        target: driftParticle
+                        property: "y"
                         from: particleLayer.height + 30
                         to: -30
-                        duration: 4000 + 150 * index
+                        duration: 4000 + 150 * driftParticle.index
                     }
                 }
-                SequentialAnimation on x {
+                SequentialAnimation {
+                    running: true
                     loops: Animation.Infinite
-                    PauseAnimation { duration: 300 * index }
+                    PauseAnimation { duration: 300 * driftParticle.index }
                     NumberAnimation {
+                        target: driftParticle
+                        property: "x"
                         from: particleLayer.width / 3 - 20
                         to: particleLayer.width / 3 + 20
                         duration: 2000
                         easing.type: Easing.InOutSine
                     }
                     NumberAnimation {
+                        target: driftParticle
+                        property: "x"
                         from: particleLayer.width / 3 + 20
                         to: particleLayer.width / 3 - 20
                         duration: 2000
                         easing.type: Easing.InOutSine
                     }
                 }
-                SequentialAnimation on opacity {
+                SequentialAnimation {
+                    running: true
                     loops: Animation.Infinite
-                    NumberAnimation { to: 0.1; duration: 1000 }
-                    NumberAnimation { to: 0.7; duration: 1000 }
+                    NumberAnimation {
+                        target: driftParticle
+                        property: "opacity"
+                        to: 0.1
+                        duration: 1000
+                    }
+                    NumberAnimation {
+                        target: driftParticle
+                        property: "opacity"
+                        to: 0.7
+                        duration: 1000
+                    }
                 }
             }
         }
@@ -111,6 +151,8 @@ Rectangle {
             model: 8
 
             Rectangle {
+                id: meteor
+
                 required property int index
                 width: 4
                 height: 4
@@ -120,10 +162,13 @@ Rectangle {
                 x: particleLayer.width
                 y: 100 * index
 
-                SequentialAnimation on x {
+                SequentialAnimation {
+                    running: true
                     loops: Animation.Infinite
-                    PauseAnimation { duration: 500 * index }
+                    PauseAnimation { duration: 500 * meteor.index }
                     NumberAnimation {
+                        target: meteor
+                        property: "x"
                         from: particleLayer.width + 50
                         to: -50
                         duration: 2000
@@ -131,21 +176,35 @@ Rectangle {
                     }
                     PauseAnimation { duration: 2000 }
                 }
-                SequentialAnimation on y {
+                SequentialAnimation {
+                    running: true
                     loops: Animation.Infinite
-                    PauseAnimation { duration: 500 * index }
+                    PauseAnimation { duration: 500 * meteor.index }
                     NumberAnimation {
-                        from: 100 * index
-                        to: 100 * index + 50
+                        target: meteor
+                        property: "y"
+                        from: 100 * meteor.index
+                        to: 100 * meteor.index + 50
                         duration: 2000
                         easing.type: Easing.InQuad
                     }
                     PauseAnimation { duration: 2000 }
                 }
-                SequentialAnimation on opacity {
+                SequentialAnimation {
+                    running: true
                     loops: Animation.Infinite
-                    NumberAnimation { to: 0.2; duration: 500 }
-                    NumberAnimation { to: 0.9; duration: 500 }
+                    NumberAnimation {
+                        target: meteor
+                        property: "opacity"
+                        to: 0.2
+                        duration: 500
+                    }
+                    NumberAnimation {
+                        target: meteor
+                        property: "opacity"
+                        to: 0.9
+                        duration: 500
+                    }
                 }
             }
         }
@@ -155,6 +214,8 @@ Rectangle {
             model: 30
 
             Rectangle {
+                id: star
+
                 required property int index
                 readonly property int side: index % 3 === 0 ? 2 : 1
                 width: side
@@ -165,10 +226,21 @@ Rectangle {
                 x: (37 * index) % particleLayer.width
                 y: (73 * index) % particleLayer.height
 
-                SequentialAnimation on opacity {
+                SequentialAnimation {
+                    running: true
                     loops: Animation.Infinite
-                    NumberAnimation { to: 0.1; duration: 1500 + 100 * index }
-                    NumberAnimation { to: 0.6; duration: 1500 + 100 * index }
+                    NumberAnimation {
+                        target: star
+                        property: "opacity"
+                        to: 0.1
+                        duration: 1500 + 100 * star.index
+                    }
+                    NumberAnimation {
+                        target: star
+                        property: "opacity"
+                        to: 0.6
+                        duration: 1500 + 100 * star.index
+                    }
                 }
             }
         }

@@ -2,7 +2,7 @@ import QtQuick
 import QtTest
 import UntitledProject1
 import UntitledProject1Content
-import "PageItems.js" as Page
+import "../PageItems.js" as Page
 
 TestCase {
     id: testCase
@@ -36,8 +36,12 @@ TestCase {
         compare(view.contentHeight, name.parent.parent.height + 40)
 
         var mission = Page.first(page, function(item) { return Page.isText(item) && String(item.text).indexOf("致力于") > 0 })
+        // The body wraps at the column's width: it takes as many lines as its text needs in the
+        // font at hand, and no line runs past the column.
         compare(mission.width, 370)
-        verify(mission.lineCount > 1)
+        verify(mission.lineCount >= Math.ceil(mission.implicitWidth / mission.width),
+               mission.lineCount + " lines for a text " + mission.implicitWidth + " wide")
+        verify(mission.contentWidth <= mission.width)
         var contact = Page.shown(page, "客服邮箱: support@norvane.com\n官方网站: https://www.norvane.com")
         verify(contact)
         compare(contact.lineCount, 2)

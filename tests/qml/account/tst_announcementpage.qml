@@ -2,7 +2,7 @@ import QtQuick
 import QtTest
 import UntitledProject1
 import UntitledProject1Content
-import "PageItems.js" as Page
+import "../PageItems.js" as Page
 
 TestCase {
     id: testCase
@@ -164,12 +164,20 @@ TestCase {
         var longBody = "很长的内容".repeat(40)
         API.announcementsLoaded([entry("很长的标题".repeat(12), longBody)])
         Page.settle(testCase, page)
+        var title = Page.shown(page, "很长的标题".repeat(12))
         var body = Page.shown(page, longBody)
-        verify(body.lineCount > 2)
         compare(body.width, 358)
+        // Each text takes as many lines as it needs in the font at hand, and the card grows to
+        // hold them with its margin below.
+        var texts = [title, body]
+        for (var i = 0; i < texts.length; ++i) {
+            verify(texts[i].lineCount > 1)
+            verify(texts[i].lineCount >= Math.ceil(texts[i].implicitWidth / texts[i].width),
+                   texts[i].lineCount + " lines for a text " + texts[i].implicitWidth + " wide")
+        }
         var card = body.parent.parent
         compare(card.height, body.parent.height + 32)
-        verify(card.height > 150)
+        fuzzyCompare(body.mapToItem(card, 0, body.height).y, card.height - 16, 1)
     }
 
     // Two cards fit: a drag and the wheel move nothing, also when the page ends just below the

@@ -2,7 +2,7 @@ import QtQuick
 import QtTest
 import UntitledProject1
 import UntitledProject1Content
-import "PageItems.js" as Page
+import "../PageItems.js" as Page
 import "../Placement.js" as Placement
 
 TestCase {

@@ -1,9 +1,8 @@
 import QtQuick
-import QtQuick.Controls
 import QtTest
 import UntitledProject1
 import UntitledProject1Content
-import "PageItems.js" as Page
+import "../PageItems.js" as Page
 import "../Placement.js" as Placement
 
 TestCase {
@@ -18,37 +17,6 @@ TestCase {
     Component {
         id: pageComp
         VipScreen {}
-    }
-
-    // The page as the window holds it: in a page item under the back control, on a stack.
-    Component {
-        id: stackComp
-        StackView {
-            width: 430
-            height: 880
-            initialItem: Item {}
-        }
-    }
-
-    Component {
-        id: pageItemComp
-        Item {
-            property alias vipPage: vipPage
-
-            VipScreen {
-                id: vipPage
-                anchors.fill: parent
-            }
-
-            BackButton {
-                onBack: {
-                    console.log("back control clicked")
-                    parent.StackView.view.pop()
-                }
-            }
-
-            Component.onDestruction: console.log("page item destroyed")
-        }
     }
 
     // The local back end's payment picture stands in for the one at the order's address.
@@ -369,55 +337,6 @@ TestCase {
         compare(Log.count("❌ 创建支付订单失败: 套餐不存在或已下架"), 1)
         compare(page.isPaying, false)
         verify(Page.shown(buyButtonOf(page), "立即开通 ¥20"))
-    }
-
-    // Going back through the window's back control: the page logs, stops a running poll, and
-    // only then is it destroyed; its destruction stops nothing again.
-    function test_leaving_data() {
-        return [
-            { tag: "while paying", paying: true,
-              order: ["back control clicked", "🔙 返回上一页", "[FakeApi] stopPollingPayment()", "page item destroyed"] },
-            { tag: "while choosing", paying: false,
-              order: ["back control clicked", "🔙 返回上一页", "page item destroyed"] }
-        ]
-    }
-
-    function test_leaving(data) {
-        var stack = createTemporaryObject(stackComp, testCase)
-        stack.push(pageItemComp)
-        tryCompare(stack, "busy", false)
-        var page = stack.currentItem.vipPage
-        API.plansLoaded(plans(3))
-        if (data.paying)
-            API.paymentCreated(payment)
-        API.setEchoCalls(true)
-        Log.clear()
-
-        mouseClick(stack, 45, 45)
-        tryCompare(stack, "depth", 1)
-        tryCompare(stack, "busy", false)
-        tryVerify(function() { return Log.count("page item destroyed") === 1 })
-        var seen = Log.messages().filter(function(message) { return data.order.indexOf(message) >= 0 })
-        compare(seen, data.order)
-        compare(API.callCount("stopPollingPayment"), data.paying ? 1 : 0)
-    }
-
-    // A page destroyed by other means (the window closing) leaves no poll behind.
-    function test_destruction_data() {
-        return [
-            { tag: "while paying", paying: true, stops: 1 },
-            { tag: "while choosing", paying: false, stops: 0 }
-        ]
-    }
-
-    function test_destruction(data) {
-        var page = createPage(plans(3))
-        if (data.paying)
-            API.paymentCreated(payment)
-        API.clearCalls()
-        page.destroy()
-        wait(0)
-        compare(API.callCount("stopPollingPayment"), data.stops)
     }
 
     // Three plans fit: neither a drag nor the wheel moves anything, also when the page ends just

@@ -3,7 +3,7 @@ import QtTest
 import UntitledProject1
 import UntitledProject1Content
 import "../Placement.js" as Placement
-import "../account/PageItems.js" as Page
+import "../PageItems.js" as Page
 
 TestCase {
     id: testCase

@@ -35,7 +35,9 @@ TestCase {
     }
 
     function form(wrapper) {
-        return wrapper.children[0]
+        var found = findChild(wrapper, "homeForm")
+        verify(found, "home form")
+        return found
     }
 
     function test_ratesBeforeAnyReport() {

@@ -196,6 +196,73 @@ TestCase {
         verify(stack.currentItem instanceof ScreenWrapper)
     }
 
+    // The VIP page of a window, with three plans and, when paying, an order under way.
+    function openVipPage(app, paying) {
+        var stack = waitForHome(app)
+        stack.currentItem.vipArea.clicked(null)
+        tryCompare(stack, "busy", false)
+        var page = topScreen(stack)
+        verify(page instanceof VipScreen)
+        var plans = []
+        for (var i = 1; i <= 3; ++i)
+            plans.push({ id: i, name: "套餐" + i, days: 30, price: 10 * i, currency: "CNY", description: "",
+                         formattedPrice: "", daysText: "", isActive: true })
+        API.plansLoaded(plans)
+        if (paying)
+            API.paymentCreated({ orderId: "NV202501010001", paymentUrl: "", amount: 20, planName: "套餐2", planDays: 30 })
+        compare(page.isPaying, paying)
+        return stack
+    }
+
+    // Going back from the VIP page: the back control's line, the page's own, the stop of a
+    // running poll, and only then the pop; the page's going stops nothing again.
+    function test_leavingTheVipPage_data() {
+        return [
+            { tag: "while paying", paying: true,
+              order: ["返回主界面", "🔙 返回上一页", "[FakeApi] stopPollingPayment()", "popped", "page removed"] },
+            { tag: "while choosing", paying: false,
+              order: ["返回主界面", "🔙 返回上一页", "popped", "page removed"] }
+        ]
+    }
+
+    function test_leavingTheVipPage(data) {
+        var app = createApp()
+        var stack = openVipPage(app, data.paying)
+        stack.depthChanged.connect(function() { console.log("popped") })
+        stack.currentItem.StackView.removed.connect(function() { console.log("page removed") })
+        API.clearCalls()
+        API.setEchoCalls(true)
+        Log.clear()
+
+        mouseClick(stack.currentItem, 45, 45)
+        tryCompare(stack, "busy", false)
+        tryVerify(function() { return Log.count("page removed") === 1 })
+        wait(0)
+        API.setEchoCalls(false)
+        compare(stack.depth, 1)
+        var seen = Log.messages().filter(function(message) { return data.order.indexOf(message) >= 0 })
+        compare(seen, data.order)
+        compare(API.callCount("stopPollingPayment"), data.paying ? 1 : 0)
+    }
+
+    // A VIP page that goes with the window leaves no poll behind.
+    function test_closingLeavesNoPoll_data() {
+        return [
+            { tag: "while paying", paying: true, stops: 1 },
+            { tag: "while choosing", paying: false, stops: 0 }
+        ]
+    }
+
+    function test_closingLeavesNoPoll(data) {
+        var app = appComp.createObject(testCase)
+        tryCompare(app.contentItem, "width", 430)
+        openVipPage(app, data.paying)
+        API.clearCalls()
+        app.destroy()
+        wait(0)
+        compare(API.callCount("stopPollingPayment"), data.stops)
+    }
+
     function test_defaultServerIsTakenOnlyWhileNoneIsSelected() {
         var app = createApp()
         var home = waitForHome(app).currentItem

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtTest
 import UntitledProject1Content
+import "../PageItems.js" as Page
 
 TestCase {
     id: testCase
@@ -26,19 +27,8 @@ TestCase {
         return host.dialog
     }
 
-    function findChild(item, test) {
-        if (test(item))
-            return item
-        for (var i = 0; i < item.children.length; ++i) {
-            var found = findChild(item.children[i], test)
-            if (found)
-                return found
-        }
-        return null
-    }
-
     function buttonOf(dialog) {
-        return findChild(dialog.contentItem, function(item) { return item instanceof Button })
+        return Page.first(dialog.contentItem, function(item) { return item instanceof Button })
     }
 
     function test_closedWithDefaults() {
@@ -123,11 +113,11 @@ TestCase {
         compare(shadow.x, -2)
         compare(shadow.y, -2)
 
-        var icon = findChild(dialog.contentItem, function(item) { return item.text === "⚠️" })
+        var icon = Page.text(dialog.contentItem, "⚠️")
         compare(icon.font.pixelSize, 48)
         verify(Qt.colorEqual(icon.color, "#FF9800"))
 
-        var message = findChild(dialog.contentItem, function(item) { return item.text === "外观" })
+        var message = Page.text(dialog.contentItem, "外观")
         compare(message.font.pixelSize, 16)
         verify(Qt.colorEqual(message.color, "#333333"))
         compare(message.wrapMode, Text.WordWrap)
@@ -168,12 +158,20 @@ TestCase {
         var shortHeight = dialog.height
         var button = buttonOf(dialog)
         var rightEdge = button.mapToItem(dialog.contentItem, button.width, 0).x
+        var message = Page.text(dialog.contentItem, "短消息")
+        var icon = Page.text(dialog.contentItem, "ℹ️")
+        var shortRow = Math.max(message.implicitHeight, icon.implicitHeight)
 
+        // The dialog grows by what the wrapped message adds to its row in the font at hand.
         dialog.showInfo("这是一条很长的消息 ".repeat(20))
-        tryVerify(function() { return dialog.height > shortHeight + 40 }, 1000, "dialog grows with the message")
-        compare(dialog.width, 344)
-        var message = findChild(dialog.contentItem, function(item) { return item.text === dialog.messageText })
         verify(message.lineCount > 2)
+        verify(message.lineCount >= Math.ceil(message.implicitWidth / message.width),
+               message.lineCount + " lines for a text " + message.implicitWidth + " wide")
+        var grown = Math.max(message.implicitHeight, icon.implicitHeight) - shortRow
+        verify(grown > 0, "the wrapped message is taller than the icon")
+        tryVerify(function() { return Math.abs(dialog.height - shortHeight - grown) <= 1 }, 1000,
+                  "dialog grows with the message")
+        compare(dialog.width, 344)
         verify(message.mapToItem(dialog.contentItem, message.width, 0).x <= dialog.contentItem.width)
         fuzzyCompare(button.mapToItem(dialog.contentItem, button.width, 0).x, rightEdge, 1)
         verify(button.mapToItem(dialog.contentItem, 0, 0).y >= message.mapToItem(dialog.contentItem, 0, message.height).y,

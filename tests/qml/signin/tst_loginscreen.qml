@@ -3,6 +3,7 @@ import QtQuick.Controls
 import QtTest
 import UntitledProject1
 import UntitledProject1Content
+import "../PageItems.js" as Page
 
 TestCase {
     id: testCase
@@ -44,31 +45,8 @@ TestCase {
         return page
     }
 
-    function findItem(item, test) {
-        if (test(item))
-            return item
-        for (var i = 0; i < item.children.length; ++i) {
-            var found = findItem(item.children[i], test)
-            if (found)
-                return found
-        }
-        return null
-    }
-
-    function field(page, placeholder) {
-        var found = findItem(page, function(item) { return item instanceof TextField && item.placeholderText === placeholder })
-        verify(found, "field " + placeholder)
-        return found
-    }
-
-    function textItem(page, text) {
-        var found = findItem(page, function(item) { return item instanceof Text && item.text === text })
-        verify(found, "text " + text)
-        return found
-    }
-
     function button(page) {
-        var found = findItem(page, function(item) { return item instanceof Button })
+        var found = Page.first(page, function(item) { return item instanceof Button })
         verify(found, "sign-in button")
         return found
     }
@@ -87,10 +65,10 @@ TestCase {
 
     function test_layout() {
         var page = createPage()
-        var title = textItem(page, "欢迎回来")
-        var subtitle = textItem(page, "请登录您的 Norvane 账号")
-        var account = field(page, "邮箱 / 用户名")
-        var password = field(page, "密码")
+        var title = Page.text(page, "欢迎回来")
+        var subtitle = Page.text(page, "请登录您的 Norvane 账号")
+        var account = Page.field(page, "邮箱 / 用户名")
+        var password = Page.field(page, "密码")
         var signIn = button(page)
         var column = title.parent
 
@@ -109,7 +87,7 @@ TestCase {
         compare(password.echoMode, TextInput.Password)
         compare(account.echoMode, TextInput.Normal)
 
-        var arrow = textItem(page, "←")
+        var arrow = Page.text(page, "←")
         compare(arrow.parent.mapToItem(page, 0, 0), Qt.point(20, 20))
         compare(arrow.parent.width, 40)
         compare(arrow.parent.height, 40)
@@ -128,7 +106,7 @@ TestCase {
 
     function test_texts(data) {
         var page = createPage()
-        var item = textItem(page, data.text)
+        var item = Page.text(page, data.text)
         verify(Qt.colorEqual(item.color, data.colour), "colour " + item.color)
         compare(item.font.pixelSize, data.size)
         compare(item.font.bold, data.bold)
@@ -146,8 +124,8 @@ TestCase {
 
     function test_signInPassesTextsUnchanged(data) {
         var page = createPage()
-        typeText(field(page, "邮箱 / 用户名"), data.account)
-        typeText(field(page, "密码"), data.password)
+        typeText(Page.field(page, "邮箱 / 用户名"), data.account)
+        typeText(Page.field(page, "密码"), data.password)
         for (var i = 0; i < data.clicks; ++i)
             mouseClick(button(page))
 
@@ -172,10 +150,10 @@ TestCase {
 
     function test_enterDoesNotSignIn(data) {
         var page = createPage()
-        typeText(field(page, data.placeholder), "abc")
+        typeText(Page.field(page, data.placeholder), "abc")
         keyClick(data.key)
         compare(API.callCount("login"), 0)
-        compare(field(page, data.placeholder).text, "abc")
+        compare(Page.field(page, data.placeholder).text, "abc")
     }
 
     function test_results_data() {
@@ -188,8 +166,8 @@ TestCase {
 
     function test_results(data) {
         var page = createPage()
-        typeText(field(page, "邮箱 / 用户名"), "demo@norvane.local")
-        typeText(field(page, "密码"), "wrong")
+        typeText(Page.field(page, "邮箱 / 用户名"), "demo@norvane.local")
+        typeText(Page.field(page, "密码"), "wrong")
         if (data.argument === undefined)
             API[data.signal]()
         else
@@ -198,8 +176,8 @@ TestCase {
         compare(loginSuccessSpy.count, data.successes)
         compare(Log.count(data.log), 1)
         // Nothing is shown and nothing changes on the page.
-        compare(field(page, "邮箱 / 用户名").text, "demo@norvane.local")
-        compare(field(page, "密码").text, "wrong")
+        compare(Page.field(page, "邮箱 / 用户名").text, "demo@norvane.local")
+        compare(Page.field(page, "密码").text, "wrong")
         var overlay = page.Overlay.overlay
         for (var i = 0; i < overlay.children.length; ++i)
             verify(!overlay.children[i].visible, "a notice is shown")
@@ -216,20 +194,20 @@ TestCase {
 
     function test_links(data) {
         var page = createPage()
-        typeText(field(page, "邮箱 / 用户名"), "kept")
+        typeText(Page.field(page, "邮箱 / 用户名"), "kept")
         Log.clear()
-        mouseClick(textItem(page, data.text))
+        mouseClick(Page.text(page, data.text))
         compare(registerSpy.count, data.registers)
         compare(Log.messages(), data.logs)
         compare(API.calls(), [])
         compare(loginSuccessSpy.count, 0)
-        compare(field(page, "邮箱 / 用户名").text, "kept")
+        compare(Page.field(page, "邮箱 / 用户名").text, "kept")
     }
 
     function test_fieldBorderFollowsFocus() {
         var page = createPage()
-        var account = field(page, "邮箱 / 用户名")
-        var password = field(page, "密码")
+        var account = Page.field(page, "邮箱 / 用户名")
+        var password = Page.field(page, "密码")
         verify(Qt.colorEqual(account.background.border.color, tint), "account tinted at opening")
         verify(Qt.colorEqual(password.background.border.color, tint), "password tinted at opening")
         compare(account.background.border.width, 1)

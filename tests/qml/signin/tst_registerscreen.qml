@@ -3,6 +3,7 @@ import QtQuick.Controls
 import QtTest
 import UntitledProject1
 import UntitledProject1Content
+import "../PageItems.js" as Page
 
 TestCase {
     id: testCase
@@ -44,31 +45,8 @@ TestCase {
         return page
     }
 
-    function findItem(item, test) {
-        if (test(item))
-            return item
-        for (var i = 0; i < item.children.length; ++i) {
-            var found = findItem(item.children[i], test)
-            if (found)
-                return found
-        }
-        return null
-    }
-
-    function field(page, placeholder) {
-        var found = findItem(page, function(item) { return item instanceof TextField && item.placeholderText === placeholder })
-        verify(found, "field " + placeholder)
-        return found
-    }
-
-    function textItem(page, text) {
-        var found = findItem(page, function(item) { return item instanceof Text && item.text === text })
-        verify(found, "text " + text)
-        return found
-    }
-
     function signUpButton(page) {
-        var found = findItem(page, function(item) { return item instanceof Button && item.text === "立即注册" })
+        var found = Page.first(page, function(item) { return item instanceof Button && item.text === "立即注册" })
         verify(found, "sign-up button")
         return found
     }
@@ -82,15 +60,15 @@ TestCase {
     }
 
     function okButton(dialog) {
-        var found = findItem(dialog.contentItem, function(item) { return item instanceof Button })
+        var found = Page.first(dialog.contentItem, function(item) { return item instanceof Button })
         verify(found, "dialog button")
         return found
     }
 
     function signUp(page, email, password, confirmation) {
-        field(page, "电子邮箱").text = email
-        field(page, "设置密码 (至少6位)").text = password
-        field(page, "确认密码").text = confirmation
+        Page.field(page, "电子邮箱").text = email
+        Page.field(page, "设置密码 (至少6位)").text = password
+        Page.field(page, "确认密码").text = confirmation
         mouseClick(signUpButton(page))
     }
 
@@ -100,9 +78,9 @@ TestCase {
 
     function test_layout() {
         var page = createPage()
-        var title = textItem(page, "创建账号")
-        var subtitle = textItem(page, "开启高速网络体验")
-        var email = field(page, "电子邮箱")
+        var title = Page.text(page, "创建账号")
+        var subtitle = Page.text(page, "开启高速网络体验")
+        var email = Page.field(page, "电子邮箱")
         var column = title.parent
         compare(column.width, 344)
         compare(column.spacing, 20)
@@ -113,7 +91,7 @@ TestCase {
         var placeholders = ["电子邮箱", "设置密码 (至少6位)", "确认密码"]
         var echo = [TextInput.Normal, TextInput.Password, TextInput.Password]
         for (var i = 0; i < placeholders.length; ++i) {
-            var input = field(page, placeholders[i])
+            var input = Page.field(page, placeholders[i])
             compare(input.width, 344)
             compare(input.height, 50)
             compare(input.echoMode, echo[i])
@@ -123,10 +101,10 @@ TestCase {
         compare(signUpButton(page).width, 344)
         compare(signUpButton(page).height, 50)
 
-        var row = textItem(page, "已有账号?").parent
+        var row = Page.text(page, "已有账号?").parent
         compare(row.spacing, 8)
         fuzzyCompare(row.mapToItem(page, 0, 0).x + row.width / 2, 215, 1)
-        var terms = textItem(page, "注册即代表同意《服务条款》和《隐私政策》")
+        var terms = Page.text(page, "注册即代表同意《服务条款》和《隐私政策》")
         compare(terms.width, 344)
         compare(terms.y + terms.topPadding - (row.y + row.height), 30)
         compare(terms.font.pixelSize, 12)
@@ -134,11 +112,11 @@ TestCase {
         compare(terms.horizontalAlignment, Text.AlignHCenter)
         compare(terms.wrapMode, Text.WordWrap)
 
-        var link = textItem(page, "直接登录")
+        var link = Page.text(page, "直接登录")
         verify(Qt.colorEqual(link.color, Constants.primaryFree))
         compare(link.font.bold, true)
         compare(link.font.underline, true)
-        compare(textItem(page, "←").parent.mapToItem(page, 0, 0), Qt.point(20, 20))
+        compare(Page.text(page, "←").parent.mapToItem(page, 0, 0), Qt.point(20, 20))
 
         var dialog = dialogOf(page)
         compare(dialog.parent, page)
@@ -213,9 +191,9 @@ TestCase {
             compare(Log.count("✅ 开始调用注册API"), 1)
         }
         // The fields keep what the user typed.
-        compare(field(page, "电子邮箱").text, data.email)
-        compare(field(page, "设置密码 (至少6位)").text, data.password)
-        compare(field(page, "确认密码").text, data.confirmation)
+        compare(Page.field(page, "电子邮箱").text, data.email)
+        compare(Page.field(page, "设置密码 (至少6位)").text, data.password)
+        compare(Page.field(page, "确认密码").text, data.confirmation)
     }
 
     function test_passwordIsNeverLogged() {
@@ -250,7 +228,7 @@ TestCase {
         compare(dialog.messageText, data.reason)
         compare(Log.count("❌ 注册失败: " + data.reason), 1)
         compare(registerSuccessSpy.count, 0)
-        compare(field(page, "电子邮箱").text, "user@example.com")
+        compare(Page.field(page, "电子邮箱").text, "user@example.com")
     }
 
     // The notice shows for 1500 ms before the page asks to leave, whether the user closes it
@@ -303,7 +281,7 @@ TestCase {
 
     function test_links(data) {
         var page = createPage()
-        mouseClick(textItem(page, data.text))
+        mouseClick(Page.text(page, data.text))
         compare(loginClickedSpy.count, data.logins)
         compare(Log.messages(), data.logs)
         compare(API.calls(), [])

@@ -4,6 +4,7 @@ import QtTest
 import UntitledProject1
 import UntitledProject1Content
 import "../Placement.js" as Placement
+import "../PageItems.js" as Page
 
 TestCase {
     id: testCase
@@ -58,27 +59,13 @@ TestCase {
         return host
     }
 
-    function findItems(item, test, found) {
-        if (test(item))
-            found.push(item)
-        for (var i = 0; i < item.children.length; ++i)
-            findItems(item.children[i], test, found)
-        return found
-    }
-
-    function textItem(item, text) {
-        var found = findItems(item, function(child) { return child instanceof Text && child.text === text }, [])
-        verify(found.length > 0, "text " + text)
-        return found[0]
-    }
-
     function listOf(page) {
-        return findItems(page, function(item) { return item instanceof Flickable }, [])[0]
+        return Page.flickable(page)
     }
 
     // The rows in the order they stand on the page: the free group's, then the VIP group's.
     function rowsOf(page) {
-        return findItems(page, function(item) { return item.vipLine !== undefined && item.serverId !== undefined }, [])
+        return Page.all(page, function(item) { return item.vipLine !== undefined && item.serverId !== undefined })
     }
 
     // A reply as the bridge delivers it, once the page has laid it out.
@@ -93,11 +80,11 @@ TestCase {
 
     // The row's right-hand mark: the text anchored to its right edge.
     function markOf(row) {
-        return findItems(row, function(item) { return item instanceof Text && item.anchors.right === row.right }, [])[0]
+        return Page.first(row, function(item) { return item instanceof Text && item.anchors.right === row.right })
     }
 
     function nameTextOf(row) {
-        return textItem(row, row.name)
+        return Page.text(row, row.name)
     }
 
     function test_completionAsksForAllServers() {
@@ -139,13 +126,13 @@ TestCase {
         var rows = rowsOf(page)
         compare(namesOf(rows, false), data.free)
         compare(namesOf(rows, true), data.vip)
-        compare(textItem(page, "正在加载服务器列表...").visible, data.loading)
-        compare(textItem(page, "免费线路 (Free)").visible, data.free.length > 0)
-        compare(textItem(page, "VIP 专线 (Premium)").visible, data.vip.length > 0)
+        compare(Page.text(page, "正在加载服务器列表...").visible, data.loading)
+        compare(Page.text(page, "免费线路 (Free)").visible, data.free.length > 0)
+        compare(Page.text(page, "VIP 专线 (Premium)").visible, data.vip.length > 0)
 
         // Whichever group comes first stands right under the header.
         var first = data.free.length > 0 ? "免费线路 (Free)" : data.vip.length > 0 ? "VIP 专线 (Premium)" : "正在加载服务器列表..."
-        compare(textItem(page, first).mapToItem(page, 0, 0).y, 86)
+        compare(Page.text(page, first).mapToItem(page, 0, 0).y, 86)
 
         for (var i = 0; i < rows.length; ++i) {
             var row = rows[i]
@@ -202,10 +189,10 @@ TestCase {
         var name = nameTextOf(row)
         compare(name.font.pixelSize, 15)
         compare(name.font.bold, true)
-        var latency = textItem(row, "延迟: 45ms")
+        var latency = Page.text(row, "延迟: 45ms")
         verify(Qt.colorEqual(latency.color, Constants.colorSuccess))
         compare(latency.font.pixelSize, 11)
-        var code = textItem(row, "JP")
+        var code = Page.text(row, "JP")
         compare(code.parent.parent.mapToItem(row, 0, 0).x, 16)
         compare(code.parent.parent.width, 32)
         compare(code.parent.parent.height, 24)
@@ -231,7 +218,7 @@ TestCase {
         var name = nameTextOf(row)
         var mark = markOf(row)
         Placement.verifyLeftOf(testCase, name, mark, 16, "line name")
-        Placement.verifyLeftOf(testCase, textItem(row, "延迟: 45ms"), mark, 16, "latency")
+        Placement.verifyLeftOf(testCase, Page.text(row, "延迟: 45ms"), mark, 16, "latency")
         verify(mark.contentWidth <= mark.width, "the mark keeps to its place")
         if (data.whole)
             Placement.verifyWhole(testCase, name, "line name")
@@ -251,7 +238,7 @@ TestCase {
         var page = createHost().page
         load(page, [server(1, "东京 01", "free", false, true, { countryCode: data.countryCode })])
         var row = rowsOf(page)[0]
-        var image = findItems(row, function(item) { return item instanceof Image }, [])[0]
+        var image = Page.image(row)
         if (data.image === "") {
             compare(image.source.toString(), "")
         } else {
@@ -259,7 +246,7 @@ TestCase {
             // The resources carry no flag pictures.
             tryCompare(image, "status", Image.Error)
         }
-        var code = textItem(row, data.shown)
+        var code = Page.text(row, data.shown)
         verify(code.visible)
         verify(Qt.colorEqual(code.color, Constants.primaryFree))
         compare(code.font.pixelSize, 14)
@@ -360,7 +347,7 @@ TestCase {
         compare(namesOf(rows, true), [])
         load(page, [])
         compare(rowsOf(page).length, 0)
-        verify(textItem(page, "正在加载服务器列表...").visible)
+        verify(Page.text(page, "正在加载服务器列表...").visible)
     }
 
     function test_errorOnlyLogs_data() {
@@ -378,19 +365,19 @@ TestCase {
         API.serversError("网络错误")
         compare(Log.count("❌ 服务器列表加载失败: 网络错误"), 1)
         compare(rowsOf(page).map(function(row) { return row.name }), data.names)
-        compare(textItem(page, "正在加载服务器列表...").visible, data.loading)
+        compare(Page.text(page, "正在加载服务器列表...").visible, data.loading)
         compare(API.calls(), [])
     }
 
     function test_header() {
         var page = createHost().page
-        var title = textItem(page, "选择服务器")
+        var title = Page.text(page, "选择服务器")
         compare(title.font.pixelSize, 20)
         compare(title.font.bold, true)
         verify(Qt.colorEqual(title.color, Constants.textPrimary))
         fuzzyCompare(title.mapToItem(page, 0, 0).y + title.height / 2, 45, 1)
         fuzzyCompare(title.mapToItem(page, 0, 0).x + title.width / 2, 215, 1)
-        var arrow = textItem(page, "←")
+        var arrow = Page.text(page, "←")
         compare(arrow.mapToItem(page, 0, 0).x, 20)
         fuzzyCompare(arrow.mapToItem(page, 0, 0).y + arrow.height / 2, 45, 1)
         compare(arrow.font.pixelSize, 24)
@@ -435,7 +422,7 @@ TestCase {
         }
         if (!data.moves) {
             compare(list.contentY, 0)
-            var title = textItem(page, "免费线路 (Free)")
+            var title = Page.text(page, "免费线路 (Free)")
             compare(last.mapToItem(page, 0, 0).y, 86 + title.height + 8 + (data.count - 1) * 72)
             return
         }

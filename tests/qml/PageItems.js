@@ -1,9 +1,12 @@
 .pragma library
 
-// Finding a page's items the way a user sees them: by the texts they show.
+// Finding a page's items the way a user sees them: by the texts they show, and the fields by
+// the placeholders they show. Every QML suite shares these.
 
+// A text item: a text the page shows, not a field the user types into.
 function isText(item) {
     return item && item.text !== undefined && item.font !== undefined && item.horizontalAlignment !== undefined
+        && item.echoMode === undefined
 }
 
 function each(root, visit) {
@@ -28,6 +31,12 @@ function texts(root, text) {
 // The one text item with that text that is shown (visible with all its ancestors), or null.
 function shown(root, text) {
     var found = texts(root, text).filter(function(item) { return item.visible })
+    return found.length > 0 ? found[0] : null
+}
+
+// The first text item below root with that text, shown or not, or null.
+function text(root, text) {
+    var found = texts(root, text)
     return found.length > 0 ? found[0] : null
 }
 
@@ -57,6 +66,21 @@ function first(root, test) {
             found = item
     })
     return found
+}
+
+// Every item below root (root itself included) that passes the test, in document order.
+function all(root, test) {
+    var found = []
+    each(root, function(item) {
+        if (test(item))
+            found.push(item)
+    })
+    return found
+}
+
+// The text field below root that shows the placeholder, or null.
+function field(root, placeholder) {
+    return first(root, function(item) { return item.placeholderText === placeholder })
 }
 
 function flickable(root) {
