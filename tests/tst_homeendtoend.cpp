@@ -4,9 +4,11 @@
 #include "support/ClientWindow.h"
 #include "support/FixedReplyHttpServer.h"
 #include "support/LocalPort.h"
+#include "support/PropertyTrace.h"
 #include "support/ProxyCoreProcesses.h"
 #include "support/QuickWindowDriver.h"
 #include "support/ServerLinks.h"
+#include "support/SignalWait.h"
 #include "support/Socks5HttpClient.h"
 #include "support/StandInMachine.h"
 #include "support/VmessTestServer.h"
@@ -91,7 +93,7 @@ bool HomeEndToEndTest::signIn(const QString &email, const QString &password)
 {
     QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);
     m_api->login(email, password);
-    return signedIn.wait(5000);
+    return waitForEmissions(signedIn);
 }
 
 void HomeEndToEndTest::clickConnectControl()
@@ -136,19 +138,22 @@ void HomeEndToEndTest::freeUserConnectsAndDisconnectsByClicks()
     QCOMPARE(driver().read(QStringLiteral("connectHint"), "text").toString(), QStringLiteral("点击连接"));
     QVERIFY(m_rig.client().shoot(QStringLiteral("home-signed-in-free.png")));
 
+    // The control passes through connecting, however soon the core comes up.
+    PropertyTrace control(driver().item(QStringLiteral("connectButton")), {"connecting", "connected"});
     clickConnectControl();
-    // The request is under way once the click is handled; the core comes up later.
-    QCOMPARE(driver().read(QStringLiteral("connectButton"), "connecting").toBool(), true);
-    QCOMPARE(driver().read(QStringLiteral("connectButton"), "connected").toBool(), false);
     QTRY_VERIFY_WITH_TIMEOUT(driver().read(QStringLiteral("connectButton"), "connected").toBool(), 10000);
     QCOMPARE(driver().read(QStringLiteral("connectButton"), "connecting").toBool(), false);
+    const int connecting = control.indexOf(QStringLiteral("connecting=true"));
+    QVERIFY2(connecting >= 0 && connecting < control.indexOf(QStringLiteral("connected=true")),
+             qPrintable(control.lines().join(QLatin1String(", "))));
     QCOMPARE(driver().read(QStringLiteral("statusLine"), "text").toString(), QStringLiteral("已连接"));
     QVERIFY(!driver().item(QStringLiteral("connectHint")));
     QCOMPARE(m_rig.machine().internetSetting("ProxyServer"),
              StandInMachine::text(QStringLiteral("socks=127.0.0.1:10315")));
 
-    QTRY_COMPARE_WITH_TIMEOUT(driver().read(QStringLiteral("durationLabel"), "text").toString(),
-                              QStringLiteral("00:00:02"), 5000);
+    // The duration counts from the connection's start: a busy machine may show a second late.
+    QTRY_VERIFY_WITH_TIMEOUT(driver().read(QStringLiteral("durationLabel"), "text").toString()
+                                 >= QLatin1String("00:00:02"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(driver().read(QStringLiteral("uploadSpeedText"), "text").toString() != "0 B/s"
                                  && driver().read(QStringLiteral("downloadSpeedText"), "text").toString() != "0 B/s",
                              6000);
@@ -178,8 +183,9 @@ void HomeEndToEndTest::vipConnectionGlows()
     QQuickItem *glow = driver().item(QStringLiteral("glow"));
     QVERIFY(glow);
     QCOMPARE(glow->property("color").value<QColor>(), QColor(QStringLiteral("#FFEB3B")));
-    QTRY_COMPARE_WITH_TIMEOUT(driver().read(QStringLiteral("durationLabel"), "text").toString(),
-                              QStringLiteral("00:00:02"), 5000);
+    // The duration counts from the connection's start: a busy machine may show a second late.
+    QTRY_VERIFY_WITH_TIMEOUT(driver().read(QStringLiteral("durationLabel"), "text").toString()
+                                 >= QLatin1String("00:00:02"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(glow->opacity() > 0.17, 4000);
     verifyGlowAndRimAreDrawn(glow);
     QVERIFY(m_rig.client().shoot(QStringLiteral("home-connected-vip.png")));

@@ -4,6 +4,7 @@
 #include "localbackend/PaymentOrder.h"
 #include "support/ClientWindow.h"
 #include "support/QuickWindowDriver.h"
+#include "support/SignalWait.h"
 #include "support/WindowTestRig.h"
 
 #include <QFile>
@@ -128,7 +129,7 @@ void LongTextsEndToEndTest::signInWithALongAddress()
     QVERIFY(driver().typeInto(QStringLiteral("passwordField"), kPassword));
     QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);
     QVERIFY(driver().click(QStringLiteral("loginButton")));
-    QVERIFY(signedIn.wait(5000));
+    QVERIFY(waitForEmissions(signedIn));
     QVERIFY(waitForPage(QStringLiteral("ScreenWrapper")));
     QCOMPARE(m_api->userName(), QString());
     QTRY_COMPARE(driver().read(QStringLiteral("nameLine"), "text").toString(), kLongEmail);

@@ -5,6 +5,7 @@
 #include "support/ClientWindow.h"
 #include "support/LogCapture.h"
 #include "support/QuickWindowDriver.h"
+#include "support/SignalWait.h"
 #include "support/WindowTestRig.h"
 
 #include <QFile>
@@ -146,7 +147,7 @@ void SignInEndToEndTest::signInFromTheHomeHeader()
 
     QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);
     QVERIFY(driver().click(QStringLiteral("loginButton")));
-    QVERIFY(signedIn.wait(5000));
+    QVERIFY(waitForEmissions(signedIn));
     QVERIFY(waitForPage(QStringLiteral("ScreenWrapper")));
     QCOMPARE(evaluate(QStringLiteral("stackView.depth")).toInt(), 1);
     QVERIFY(m_api->isLoggedIn());
@@ -192,7 +193,7 @@ void SignInEndToEndTest::signUpFromTheLoginPage()
 
     QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);
     QVERIFY(driver().click(QStringLiteral("registerButton")));
-    QVERIFY(signedIn.wait(5000));
+    QVERIFY(waitForEmissions(signedIn));
     QCOMPARE(failures.count(), 0);
     // The notice shows on the registration page, which stays on top with the login page below.
     QTRY_VERIFY(dialog->property("opened").toBool());
@@ -241,7 +242,7 @@ void SignInEndToEndTest::chooseTheSecondFreeLineAndConnect()
 
     QSignalSpy connected(m_api, &QmlApiAdapter::vpnConnected);
     QVERIFY(driver().click(QStringLiteral("connectButton")));
-    QVERIFY(connected.wait(10000));
+    QVERIFY(waitForEmissions(connected, 1, 10000));
     QCOMPARE(VpnConnectionService::instance()->state(), VpnConnectionService::Connected);
     QTRY_COMPARE(textOf(QStringLiteral("statusLine")), QStringLiteral("已连接"));
 }

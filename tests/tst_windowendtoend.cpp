@@ -3,6 +3,7 @@
 #include "localbackend/ApiRoutes.h"
 #include "support/ClientWindow.h"
 #include "support/ServerLinks.h"
+#include "support/SignalWait.h"
 #include "support/WindowTestRig.h"
 
 #include <QQuickWindow>
@@ -72,13 +73,13 @@ void WindowEndToEndTest::forcedDisconnectShowsTheWarningAndSignsOut()
 {
     QSignalSpy signedIn(m_api, &QmlApiAdapter::loginSuccess);
     m_api->login(kDemoEmail, kDemoPassword);
-    QVERIFY(signedIn.wait(5000));
+    QVERIFY(waitForEmissions(signedIn));
     const QString link = firstListedServerLink();
     QVERIFY(!link.isEmpty());
 
     QSignalSpy connected(m_api, &QmlApiAdapter::vpnConnected);
     QVERIFY(m_api->connectVpn(1, link, false));
-    QVERIFY(connected.wait(10000));
+    QVERIFY(waitForEmissions(connected, 1, 10000));
     QVERIFY(!evaluate(QStringLiteral("messageDialog.visible")).toBool());
 
     // The back end orders once: the farewell beat's answer no longer carries the order.
