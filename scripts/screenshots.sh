@@ -49,10 +49,11 @@ shoot home-logged-out
 # States that need a sign-in and a connection come from the window end-to-end tests, which
 # drive the client's own window, bridge, services and proxy core against an in-process back end
 # and save the window when NORVANE_SCREENSHOT_DIR is set. They bind the proxy core's fixed
-# ports, so each waits for other runs that hold them.
+# ports, so each waits for other runs that hold them. The lock stays with flock itself (-o): a
+# child that outlived its suite would otherwise hold it for every later run.
 for suite in tst_homeendtoend tst_accountendtoend tst_windowendtoend tst_signinendtoend tst_longtextsendtoend; do
   if ! HOME="$work/home" QT_QPA_PLATFORM=offscreen NORVANE_SCREENSHOT_DIR=$out \
-      flock /tmp/norvane-proxy-ports.lock "$bin/$suite" > "$work/$suite.log" 2>&1; then
+      flock -o /tmp/norvane-proxy-ports.lock "$bin/$suite" > "$work/$suite.log" 2>&1; then
     echo "The end-to-end run $suite failed:" >&2
     cat "$work/$suite.log" >&2
     exit 1

@@ -1,5 +1,6 @@
 #include "api/vpn/V2RayCore.h"
 #include "api/vpn/VmessParser.h"
+#include "platform/process/TiedChildProcess.h"
 #include "support/ClientProgram.h"
 #include "support/LocalPort.h"
 #include "support/ProxyCoreProcesses.h"
@@ -114,7 +115,7 @@ qint64 CrashRecoveryTest::startRecordedCore(QProcess &core)
         Norvane::Api::Vpn::VmessParser::parse(VmessTestServer::clientLink(LocalPort::pickFree(), QStringLiteral("tcp")));
     config.write(V2RayCore::generateConfig(server).toUtf8());
     config.close();
-    core.start(proxyCorePath(), {"run", "-c", configPath(), "--disable-color"});
+    Norvane::Platform::startTiedChild(core, proxyCorePath(), {"run", "-c", configPath(), "--disable-color"});
     if (!LocalPort::waitUntilServed(kMixedPort, 5000))
         return 0;
     recordCore(core.processId());
@@ -195,7 +196,7 @@ void CrashRecoveryTest::startEndsTheCoreOfAnEarlierRun()
         leftoverPid = startRecordedCore(leftover);
         QVERIFY(leftoverPid > 0);
     } else {
-        leftover.start(QStringLiteral("/bin/sleep"), {"60"});
+        Norvane::Platform::startTiedChild(leftover, QStringLiteral("/bin/sleep"), {"60"});
         QVERIFY(leftover.waitForStarted());
         leftoverPid = leftover.processId();
         recordCore(leftoverPid);

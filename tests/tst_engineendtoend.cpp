@@ -151,8 +151,8 @@ void EngineEndToEndTest::cleanup()
     delete m_context;
     m_context = nullptr;
     service()->disconnect();
-    // Let the last heartbeat's answer arrive before the back end is reloaded.
-    QTest::qWait(50);
+    // The last heartbeat's answer arrives before the back end is reloaded.
+    Network::HttpClient::instance()->finishOpenRequests();
     m_machine.reset();
 }
 

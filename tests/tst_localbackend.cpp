@@ -1,5 +1,6 @@
 #include "localbackend/ApiRoutes.h"
 #include "localbackend/LocalBackendServer.h"
+#include "platform/process/TiedChildProcess.h"
 #include "support/LogCapture.h"
 #include "support/SendTogether.h"
 #include "support/TestCertificate.h"
@@ -92,7 +93,7 @@ public:
     explicit BackendProcess(const QStringList &arguments)
     {
         m_process.setProcessEnvironment(TestEnvironment::childEnvironment());
-        m_process.start(backendProgram(), arguments);
+        Norvane::Platform::startTiedChild(m_process, backendProgram(), arguments);
     }
 
     ~BackendProcess()

@@ -1,3 +1,4 @@
+#include "platform/process/TiedChildProcess.h"
 #include "proxycore/V2RayConfigTranslator.h"
 #include "support/FixedReplyHttpServer.h"
 #include "support/LocalPort.h"
@@ -331,7 +332,8 @@ bool ProxyCoreStandinTest::startCore(QProcess &core, const QJsonObject &document
                                      const QProcessEnvironment &environment)
 {
     core.setProcessEnvironment(environment);
-    core.start(corePath(), {"run", "-c", writeDocument(documentText(document)), "--disable-color"});
+    Norvane::Platform::startTiedChild(core, corePath(),
+                                      {"run", "-c", writeDocument(documentText(document)), "--disable-color"});
     if (core.waitForStarted(5000) && LocalPort::waitUntilServed(kMixedPort, 5000))
         return true;
     qWarning().noquote() << "the core does not serve:" << core.readAllStandardError() << core.readAllStandardOutput();
@@ -449,7 +451,7 @@ void ProxyCoreStandinTest::v2rayAcceptsTranslation()
     file.write(QJsonDocument(translated(server)).toJson());
     file.close();
     QProcess v2ray;
-    v2ray.start(QStringLiteral("/usr/bin/v2ray"), {"-test", "-config", file.fileName()});
+    Norvane::Platform::startTiedChild(v2ray, QStringLiteral("/usr/bin/v2ray"), {"-test", "-config", file.fileName()});
     QVERIFY(v2ray.waitForFinished(10000));
     const QByteArray output = v2ray.readAllStandardOutput() + v2ray.readAllStandardError();
     QVERIFY2(v2ray.exitCode() == 0 && output.contains("Configuration OK."), output.constData());
@@ -531,7 +533,7 @@ void ProxyCoreStandinTest::refusesMalformedDocument()
 void ProxyCoreStandinTest::answersVersion()
 {
     QProcess core;
-    core.start(corePath(), {"version"});
+    Norvane::Platform::startTiedChild(core, corePath(), {"version"});
     QVERIFY(core.waitForFinished(5000));
     QCOMPARE(core.exitStatus(), QProcess::NormalExit);
     QCOMPARE(core.exitCode(), 0);
@@ -695,7 +697,7 @@ void ProxyCoreStandinTest::failsClearly()
         environment.insert(QStringLiteral("NORVANE_V2RAY"), v2ray == QLatin1String("DOCUMENT") ? documentPath : v2ray);
     QProcess core;
     core.setProcessEnvironment(environment);
-    core.start(corePath(), arguments);
+    Norvane::Platform::startTiedChild(core, corePath(), arguments);
     QVERIFY(core.waitForFinished(5000));
 
     const QString error = QString::fromLocal8Bit(core.readAllStandardError());

@@ -2,6 +2,7 @@
 #include "app/SingleInstance.h"
 #include "localbackend/ApiRoutes.h"
 #include "localbackend/LocalBackendServer.h"
+#include "platform/process/TiedChildProcess.h"
 #include "support/ClientProgram.h"
 #include "support/FixedReplyHttpServer.h"
 #include "support/LocalPort.h"
@@ -186,7 +187,7 @@ void RunningClientTest::start(ClientRun &run, bool onDisplay)
     }
     run.process.setProcessEnvironment(environment);
     run.process.setProcessChannelMode(QProcess::MergedChannels);
-    run.process.start(TestEnvironment::helperPath(QStringLiteral("norvane")));
+    Norvane::Platform::startTiedChild(run.process, TestEnvironment::helperPath(QStringLiteral("norvane")), {});
 }
 
 void RunningClientTest::startConnected(ClientRun &run)

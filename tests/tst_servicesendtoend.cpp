@@ -12,6 +12,7 @@
 #include "api/services/ServerService.h"
 #include "localbackend/ApiRoutes.h"
 #include "localbackend/LocalBackendServer.h"
+#include "platform/process/TiedChildProcess.h"
 #include "support/LogCapture.h"
 #include "support/LogSecrets.h"
 #include "support/Outcome.h"
@@ -454,7 +455,7 @@ void ServicesEndToEndTest::standaloneProgramServesTheDemoAccount()
     QVERIFY2(!program.isEmpty(), "NORVANE_LOCAL_BACKEND must name the norvane-local-backend program");
     QProcess backend;
     backend.setProcessEnvironment(TestEnvironment::childEnvironment());
-    backend.start(program, {});
+    Norvane::Platform::startTiedChild(backend, program, {});
     QElapsedTimer clock;
     clock.start();
     while (!backend.canReadLine() && clock.elapsed() < 10000)

@@ -1,3 +1,4 @@
+#include "platform/process/TiedChildProcess.h"
 #include "support/ClientProgram.h"
 #include "support/TestEnvironment.h"
 
@@ -149,7 +150,7 @@ void TestStartup::drawsWithTheSoftwareRendererUnlessTheUserNamesOne()
     QProcess client;
     client.setProcessEnvironment(environment);
     client.setProcessChannelMode(QProcess::MergedChannels);
-    client.start(TestEnvironment::helperPath(QStringLiteral("norvane")));
+    Norvane::Platform::startTiedChild(client, TestEnvironment::helperPath(QStringLiteral("norvane")), {});
     QVERIFY(client.waitForStarted());
 
     const QString output = ClientProgram::waitForLine(client, drawnWith);

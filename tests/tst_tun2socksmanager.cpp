@@ -1,5 +1,6 @@
 #include "api/vpn/Tun2SocksManager.h"
 #include "support/LogCapture.h"
+#include "support/SignalWait.h"
 #include "support/StandInMachine.h"
 #include "support/TestEnvironment.h"
 
@@ -400,7 +401,7 @@ void TestTun2SocksManager::programEndsByItself()
     QSignalSpy stopped(manager.get(), &Tun2SocksManager::stopped);
 
     QVERIFY(manager->start(kUrl));
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(waitForEmissions(stopped));
     QCOMPARE(texts(errors), errorTexts);
     QCOMPARE(m_machine->commandLines(), startCommands());
     QCOMPARE(m_machine->state().value("routes").toArray().size(), kRoutes.size());
@@ -417,7 +418,7 @@ void TestTun2SocksManager::startAfterTheProgramEndedClearsItsLeftovers()
     auto manager = makeManager(fakeProgram(QStringLiteral("sleep 0.6; exit 0")));
     QSignalSpy stopped(manager.get(), &Tun2SocksManager::stopped);
     QVERIFY(manager->start(kUrl));
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(waitForEmissions(stopped));
 
     LogCapture log;
     QVERIFY(manager->start(kUrl));

@@ -1,3 +1,4 @@
+#include "platform/process/TiedChildProcess.h"
 #include "support/TestEnvironment.h"
 
 #include <QProcess>
@@ -50,7 +51,7 @@ void Tun2SocksStandinTest::runsUntilEnded()
     QFETCH(QByteArray, output);
 
     QProcess tunnel;
-    tunnel.start(tunnelPath(), arguments);
+    Norvane::Platform::startTiedChild(tunnel, tunnelPath(), arguments);
     QVERIFY(tunnel.waitForStarted(5000));
     QVERIFY(QTest::qWaitFor([&] { return tunnel.canReadLine(); }, 5000));
     QVERIFY(!tunnel.waitForFinished(300)); // it stays until it is ended
@@ -94,7 +95,7 @@ void Tun2SocksStandinTest::refusesWrongArguments()
     QFETCH(QString, error);
 
     QProcess tunnel;
-    tunnel.start(tunnelPath(), arguments);
+    Norvane::Platform::startTiedChild(tunnel, tunnelPath(), arguments);
     QVERIFY(tunnel.waitForFinished(5000));
     QCOMPARE(tunnel.exitStatus(), QProcess::NormalExit);
     QCOMPARE(tunnel.exitCode(), 2);

@@ -1,5 +1,6 @@
 #include "api/vpn/ProxyCoreRecord.h"
 #include "api/vpn/V2RayCore.h"
+#include "platform/process/TiedChildProcess.h"
 #include "support/LogCapture.h"
 #include "support/TestEnvironment.h"
 #include "support/WaitForCount.h"
@@ -332,7 +333,7 @@ void TestV2RayCore::connectedNeverComesBeforeTheDelay()
         // A spy's wait runs an event loop, which wakes when the timer is due (a polling wait
         // would hide an early timer behind its own sleeps).
         QSignalSpy connected(core.get(), &V2RayCore::connected);
-        QVERIFY(connected.wait(2000));
+        QVERIFY(connectedAt || connected.wait(2000));
         const auto waited = std::chrono::duration_cast<std::chrono::microseconds>(*connectedAt - *startedAt);
         QVERIFY2(waited >= std::chrono::milliseconds(kDelayMs),
                  qPrintable(QStringLiteral("run %1: %2 µs").arg(run).arg(waited.count())));
@@ -340,37 +341,51 @@ void TestV2RayCore::connectedNeverComesBeforeTheDelay()
     }
 }
 
+// Each end comes when the test gives the word: the test stops the core itself, or a scripted
+// core waits for the file %GO%. "Once up" is after the core is announced; "at once" is well
+// inside a connect delay of 1 s. So the order of the ends does not hang on how soon the machine
+// runs each process.
 void TestV2RayCore::reportsEachEnd_data()
 {
     QTest::addColumn<QString>("script");
-    QTest::addColumn<int>("stopAfterMs");
+    QTest::addColumn<int>("connectDelay");
+    QTest::addColumn<QString>("when");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<QString>("exitLine");
 
+    constexpr int kUp = 300;
+    constexpr int kNeverUp = 1000;
+    const QString onceUp = QStringLiteral("once up");
+    const QString atOnce = QStringLiteral("at once");
     const QString crashLine = QStringLiteral("状态: 崩溃");
-    QTest::newRow("stop while up") << QString() << 500 << QStringList{"connected", kCrashed, kCrashed, "disconnected"}
-                                   << crashLine;
-    QTest::newRow("stop before up") << QString() << 100 << QStringList{kCrashed, kCrashed, "disconnected"} << crashLine;
-    QTest::newRow("crash before up") << "sleep 100\ncrash\n" << -1 << QStringList{kCrashed, kCrashed, "disconnected"}
-                                     << crashLine;
-    QTest::newRow("crash while up") << "sleep 600\ncrash\n" << -1
+    QTest::newRow("stop while up") << QString() << kUp << onceUp
+                                   << QStringList{"connected", kCrashed, kCrashed, "disconnected"} << crashLine;
+    QTest::newRow("stop before up") << QString() << kNeverUp << atOnce
+                                    << QStringList{kCrashed, kCrashed, "disconnected"} << crashLine;
+    QTest::newRow("crash before up") << "await %GO%\ncrash\n" << kNeverUp << atOnce
+                                     << QStringList{kCrashed, kCrashed, "disconnected"} << crashLine;
+    QTest::newRow("crash while up") << "await %GO%\ncrash\n" << kUp << onceUp
                                     << QStringList{"connected", kCrashed, kCrashed, "disconnected"} << crashLine;
-    QTest::newRow("exit 23 before up") << "sleep 100\nexit 23\n" << -1 << QStringList{"disconnected"}
-                                       << QStringLiteral("退出码: 23 , 状态: 正常");
-    QTest::newRow("exit 0 while up") << "sleep 600\nexit 0\n" << -1 << QStringList{"connected", "disconnected"}
+    QTest::newRow("exit 23 before up") << "await %GO%\nexit 23\n" << kNeverUp << atOnce
+                                       << QStringList{"disconnected"} << QStringLiteral("退出码: 23 , 状态: 正常");
+    QTest::newRow("exit 0 while up") << "await %GO%\nexit 0\n" << kUp << onceUp
+                                     << QStringList{"connected", "disconnected"}
                                      << QStringLiteral("退出码: 0 , 状态: 正常");
 }
 
 void TestV2RayCore::reportsEachEnd()
 {
     QFETCH(QString, script);
-    QFETCH(int, stopAfterMs);
+    QFETCH(int, connectDelay);
+    QFETCH(QString, when);
     QFETCH(QStringList, expected);
     QFETCH(QString, exitLine);
 
+    const QString goFile = m_dir.filePath(QStringLiteral("go"));
+    QFile::remove(goFile);
     if (!script.isEmpty())
-        useScript(script);
-    auto core = makeCore();
+        useScript(QString(script).replace(QLatin1String("%GO%"), goFile));
+    auto core = makeCore(connectDelay);
     CoreEvents events;
     events.watch(core.get());
     LogCapture log;
@@ -380,14 +395,18 @@ void TestV2RayCore::reportsEachEnd()
     // Kept in the settings while the core runs, so a start-up after a crash can find it.
     QVERIFY(waitForRuns(1));
     QCOMPARE(ProxyCoreRecord::processId(), runningPid().toLongLong());
-    if (stopAfterMs >= 0) {
-        QTest::qWait(stopAfterMs);
+    if (when == QLatin1String("once up"))
+        QVERIFY(QTest::qWaitFor([&]() { return events.connectedCount > 0; }, 3000));
+    if (script.isEmpty()) {
         core->stop();
         QVERIFY(log.contains(QStringLiteral("[V2RayCore] XRay已停止")));
+    } else {
+        writeFile(goFile, {}, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
     QVERIFY(QTest::qWaitFor([&]() { return events.disconnectedCount > 0; }, 3000));
     const int ticks = events.traffic.size();
-    QTest::qWait(400); // longer than the connect delay: a late "connected" would show
+    // Past the connect delay, so that a late "connected" would show, and long enough for a tick.
+    QTest::qWait(int(qMax<qint64>(100, connectDelay + 200 - events.clock.elapsed())));
 
     QCOMPARE(events.events, expected);
     QCOMPARE(events.traffic.size(), ticks);
@@ -412,13 +431,17 @@ void TestV2RayCore::stopThenStartConnectsOnce()
     QVERIFY(core->start(server()));
     QTest::qWait(200);
     core->stop();
+    // A machine that held the test back past the delay had the first start announced before
+    // its stop; only what comes after the second start counts.
     events.events.clear();
+    events.connectedCount = 0;
 
     QVERIFY(core->start(server()));
     events.clock.restart();
-    QTest::qWait(1200);
-    QCOMPARE(events.connectedCount, 1);
+    // The first start's wait, had it survived its stop, would announce this one about 200 ms early.
+    QVERIFY(QTest::qWaitFor([&]() { return events.connectedCount > 0; }, 3000));
     QVERIFY2(events.connectedAt >= 550, qPrintable(QString::number(events.connectedAt)));
+    QVERIFY(waitForExactCount(events.connectedCount, 1));
     QCOMPARE(events.events, QStringList{QStringLiteral("connected")});
     core->stop();
 }
@@ -729,10 +752,17 @@ void TestV2RayCore::tenthTickChecksTheProcessList()
 
 void TestV2RayCore::totalsRestartAfterCoreExit()
 {
-    useScript(QStringLiteral("sleep 500\nexit 0\n"));
+    // The core ends once the test has seen five ticks.
+    const QString enough = m_dir.filePath(QStringLiteral("enough"));
+    QFile::remove(enough);
+    useScript(QStringLiteral("await %1\nexit 0\n").arg(enough));
     auto core = makeCore(50, 20);
     CoreEvents events;
     events.watch(core.get());
+    QObject::connect(core.get(), &V2RayCore::trafficUpdate, &events.context, [&]() {
+        if (events.traffic.size() == 5)
+            writeFile(enough, {}, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    });
 
     QVERIFY(core->start(server()));
     QVERIFY(QTest::qWaitFor([&]() { return events.disconnectedCount > 0; }, 3000));
@@ -784,7 +814,7 @@ void TestV2RayCore::endsTheRecordedCoreOfAnEarlierRun()
     QFETCH(int, taskkills);
 
     QProcess earlier;
-    earlier.start(QStringLiteral("/bin/sleep"), {QStringLiteral("60")});
+    Norvane::Platform::startTiedChild(earlier, QStringLiteral("/bin/sleep"), {QStringLiteral("60")});
     QVERIFY(earlier.waitForStarted());
     if (recorded)
         ProxyCoreRecord::remember(earlier.processId());

@@ -8,6 +8,7 @@
 #include "support/ConnectionTestRig.h"
 #include "support/LogCapture.h"
 #include "support/ServerLinks.h"
+#include "support/SignalWait.h"
 #include "support/StandInMachine.h"
 
 #include <QDir>
@@ -19,6 +20,7 @@
 #include <QJsonObject>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QCryptographicHash>
 #include <QStandardPaths>
 #include <QTest>
@@ -699,7 +701,7 @@ void VpnConnectionServiceTest::trialWatch()
         QVERIFY(events().waitFor("success"));
         // The first beat's own report of the standing has been applied before this one.
         QTRY_COMPARE(beatStatuses().size(), 1);
-        QTest::qWait(30);
+        Network::HttpClient::instance()->finishOpenRequests();
     }
     const int mark = events().texts.size();
     LogCapture log;
@@ -800,9 +802,11 @@ void VpnConnectionServiceTest::connectEndsALeftoverCore()
 void VpnConnectionServiceTest::lateConnectedOfAFailedAttemptIsIgnored()
 {
     QVERIFY(service()->connect(1, kLink));
+    QSignalSpy coreConnected(core(), &V2RayCore::connected);
     emit core()->error(QStringLiteral("XRay进程读取错误"));
     // The core still runs, and its pending "connected" comes after the delay.
-    QTest::qWait(kConnectDelayMs + 300);
+    QVERIFY(waitForEmissions(coreConnected, 1, kConnectDelayMs + 5000));
+    QTest::qWait(50);
     QCOMPARE(events().texts, (QStringList{"state:1", "state:0", kNetworkFailure}));
     QCOMPARE(service()->state(), VpnConnectionService::Disconnected);
     QVERIFY(!HeartbeatService::instance()->isAutoHeartbeatRunning());

@@ -4,7 +4,8 @@
 //                           runs the script named by NORVANE_FAKE_CORE_SCRIPT, then stays up
 //                           until killed
 // Script lines: "stdout TEXT", "stderr TEXT" (\n and \t are unescaped, no line break added),
-// "sleep MS", "exit CODE", "crash" (dies by a signal). Every start appends
+// "sleep MS", "await PATH" (waits until the file PATH exists: the test says when),
+// "exit CODE", "crash" (dies by a signal). Every start appends
 // "PID|ARG|ARG..." to the file named by NORVANE_FAKE_CORE_LOG.
 #include <QByteArray>
 #include <QCoreApplication>
@@ -70,6 +71,9 @@ int runScript()
             write(stderr, rest);
         else if (command == QLatin1String("sleep"))
             QThread::msleep(rest.toULong());
+        else if (command == QLatin1String("await"))
+            while (!QFile::exists(rest))
+                QThread::msleep(5);
         else if (command == QLatin1String("exit"))
             return rest.toInt();
         else if (command == QLatin1String("crash"))

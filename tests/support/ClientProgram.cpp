@@ -1,5 +1,6 @@
 #include "support/ClientProgram.h"
 
+#include "platform/process/TiedChildProcess.h"
 #include "support/RefusedBaseUrl.h"
 #include "support/TestEnvironment.h"
 
@@ -20,7 +21,7 @@ void ClientProgram::start(QProcess &program, const QString &name, const QString 
 {
     program.setProcessEnvironment(environment(dataHome, tempFolder));
     program.setProcessChannelMode(QProcess::MergedChannels);
-    program.start(TestEnvironment::helperPath(name), arguments);
+    Norvane::Platform::startTiedChild(program, TestEnvironment::helperPath(name), arguments);
 }
 
 QString ClientProgram::waitForLine(QProcess &program, const QString &line)

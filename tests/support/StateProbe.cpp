@@ -1,5 +1,6 @@
 #include "support/StateProbe.h"
 
+#include "platform/process/TiedChildProcess.h"
 #include "support/TestEnvironment.h"
 
 #include <QJsonDocument>
@@ -9,7 +10,7 @@ int StateProbe::run(const QStringList &arguments, QByteArray *output, QByteArray
 {
     QProcess process;
     process.setProcessEnvironment(TestEnvironment::childEnvironment());
-    process.start(TestEnvironment::helperPath("norvane_state_probe"), arguments);
+    Norvane::Platform::startTiedChild(process, TestEnvironment::helperPath("norvane_state_probe"), arguments);
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
         return -1;
     if (output)

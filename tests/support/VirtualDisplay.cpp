@@ -1,5 +1,7 @@
 #include "support/VirtualDisplay.h"
 
+#include "platform/process/TiedChildProcess.h"
+
 #include <QDebug>
 #include <QStandardPaths>
 #include <QTest>
@@ -21,7 +23,8 @@ bool VirtualDisplay::start()
         return false;
     }
     // The server picks a free display itself and writes its number to standard output.
-    m_server.start(program, {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+    Norvane::Platform::startTiedChild(m_server, program,
+                                      {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
     const bool announced = QTest::qWaitFor([this]() {
         return m_server.canReadLine() || m_server.state() == QProcess::NotRunning;
     }, 10000);

@@ -1,5 +1,6 @@
 #include "support/VmessTestServer.h"
 
+#include "platform/process/TiedChildProcess.h"
 #include "support/LocalPort.h"
 #include "support/TestCertificate.h"
 
@@ -59,7 +60,7 @@ bool VmessTestServer::start(const QString &network, const QString &wsPath, const
 
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     QObject::connect(&m_process, &QProcess::readyRead, [this] { m_output += m_process.readAll(); });
-    m_process.start(QStringLiteral("/usr/bin/v2ray"), {"-config", file.fileName()});
+    Norvane::Platform::startTiedChild(m_process, QStringLiteral("/usr/bin/v2ray"), {"-config", file.fileName()});
     if (!m_process.waitForStarted(5000) || !LocalPort::waitUntilServed(m_port, 5000)) {
         m_error = QStringLiteral("v2ray does not serve port %1: %2 %3")
                       .arg(m_port)
