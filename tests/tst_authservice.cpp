@@ -8,6 +8,9 @@
 
 #include <QHostAddress>
 #include <QJsonDocument>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 #include <memory>
@@ -17,7 +20,6 @@ using Norvane::Api::Network::HttpClient;
 using Norvane::Api::Security::TokenManager;
 using Norvane::Api::Services::AuthService;
 using Norvane::Api::Storage::LocalStorage;
-using Norvane::LocalBackend::Fault;
 using Norvane::LocalBackend::RecordedRequest;
 using Norvane::LocalBackend::Reply;
 
@@ -452,19 +454,29 @@ void AuthServiceTest::currentUserReplyAfterLoginChangeIsDropped()
     QFETCH(bool, signInAgain);
     QFETCH(QString, userAfter);
 
-    m_rig.answer("GET", "/api/v1/auth/me", Reply::json({{"success", true}, {"data", userJson(7, "a@b.c", "迟到")}}));
     m_rig.answer("POST", "/api/v1/auth/logout", Reply::json({{"success", true}}));
     m_rig.answer("POST", "/api/v1/auth/login", Reply{200, authReply("tok-B", userJson(8, "b@b.c")), "application/json"});
-    Fault slow;
-    slow.delayMs = 400;
-    m_rig.backend().setFault("GET", "/api/v1/auth/me", slow);
     signIn("tok-me", user(7, "a@b.c"));
 
+    // The user query goes to a server of its own that holds the answer back until the login has
+    // changed, however long that takes.
+    QByteArray meRequest;
+    QPointer<QTcpSocket> meConnection;
+    QTcpServer heldBackEnd;
+    QVERIFY(heldBackEnd.listen(QHostAddress::LocalHost));
+    connect(&heldBackEnd, &QTcpServer::newConnection, &heldBackEnd, [&]() {
+        meConnection = heldBackEnd.nextPendingConnection();
+        connect(meConnection, &QTcpSocket::readyRead, meConnection, [&]() { meRequest += meConnection->readAll(); });
+    });
+    HttpClient::instance()->setBaseUrl(QStringLiteral("http://127.0.0.1:%1/api/v1/").arg(heldBackEnd.serverPort()));
     auto meReplies = std::make_shared<QStringList>();
     AuthService::instance()->getCurrentUser([meReplies](bool success, const QString &message, const User &u) {
         *meReplies << QStringLiteral("%1,%2,%3").arg(success ? "true" : "false", message, u.email);
     });
-    QTRY_COMPARE(m_rig.backend().requests("GET", "/api/v1/auth/me").size(), 1);
+    QTRY_VERIFY(meRequest.contains("\r\n\r\n"));
+    QVERIFY(meRequest.startsWith("GET /api/v1/auth/me HTTP/1.1\r\n"));
+    m_rig.reset();
+
     if (signInAgain)
         AuthService::instance()->login("b@b.c", "pw", recordingCallback());
     else
@@ -472,6 +484,10 @@ void AuthServiceTest::currentUserReplyAfterLoginChangeIsDropped()
     QVERIFY(waitForCallbacks());
     QVERIFY(meReplies->isEmpty());
 
+    QVERIFY(meConnection);
+    const QByteArray body = compact({{"success", true}, {"data", userJson(7, "a@b.c", "迟到")}});
+    meConnection->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: "
+                        + QByteArray::number(body.size()) + "\r\n\r\n" + body);
     QTRY_COMPARE(meReplies->size(), 1);
     QTest::qWait(20);
     QCOMPARE(*meReplies, QStringList({"false,登录状态已变更,"}));

@@ -2,6 +2,7 @@
 #include "localbackend/LocalBackendServer.h"
 #include "support/LogCapture.h"
 #include "support/SendTogether.h"
+#include "support/SignalWait.h"
 #include "support/TestEnvironment.h"
 
 #include <QCryptographicHash>
@@ -179,7 +180,7 @@ Answer BackendApiTest::send(const QByteArray &method, const QString &endpoint, c
     std::unique_ptr<QNetworkReply> reply(m_nam.sendCustomRequest(request, method, body));
     QSignalSpy finished(reply.get(), &QNetworkReply::finished);
     Answer answer;
-    if (!finished.wait(10000))
+    if (!waitForEmissions(finished, 1, 10000))
         return answer;
     answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     answer.body = reply->readAll();

@@ -3,6 +3,7 @@
 #include "platform/process/TiedChildProcess.h"
 #include "support/LogCapture.h"
 #include "support/SendTogether.h"
+#include "support/SignalWait.h"
 #include "support/TestCertificate.h"
 #include "support/TestEnvironment.h"
 
@@ -56,7 +57,7 @@ Outcome exchange(QNetworkAccessManager &nam, const QNetworkRequest &request,
     QObject::connect(reply.get(), &QNetworkReply::sslErrors,
                      [&outcome](const QList<QSslError> &errors) { outcome.sslErrors += errors.size(); });
     QSignalSpy finished(reply.get(), &QNetworkReply::finished);
-    outcome.finished = finished.wait(15000);
+    outcome.finished = waitForEmissions(finished, 1, 15000);
     outcome.elapsedMs = clock.elapsed();
     outcome.error = reply->error();
     outcome.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

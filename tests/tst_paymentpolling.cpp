@@ -1,3 +1,4 @@
+#include "api/network/HttpClient.h"
 #include "api/services/PaymentService.h"
 #include "support/BackendTestRig.h"
 #include "support/LogCapture.h"
@@ -9,6 +10,7 @@
 #include <QUrl>
 
 using Norvane::Api::Models::PaymentStatusData;
+using Norvane::Api::Network::HttpClient;
 using Norvane::Api::Services::PaymentService;
 using Norvane::LocalBackend::Fault;
 using Norvane::LocalBackend::RecordedRequest;
@@ -111,8 +113,8 @@ void PaymentPollingTest::init()
 void PaymentPollingTest::cleanup()
 {
     service()->stopPolling();
-    // Let answers still on their way arrive (and be dropped) before the next test starts.
-    QTest::qWait(50);
+    // Answers still on their way arrive (and are dropped) before the next test starts.
+    HttpClient::instance()->finishOpenRequests();
 }
 
 void PaymentPollingTest::start(const QString &order, const QString &tag)
@@ -241,7 +243,8 @@ void PaymentPollingTest::queryLimit()
 
     QTRY_VERIFY_WITH_TIMEOUT(m_events.contains("A failed"), 5000);
     QVERIFY(!service()->isPolling());
-    QTest::qWait(50);
+    // Every query sent has reached the back end once its answer is in.
+    HttpClient::instance()->finishOpenRequests();
     QCOMPARE(queries("ORD-4"), expectedQueries);
     QCOMPARE(m_events.count("A failed"), 1);
     // Running out of queries is told only through the callback.
@@ -278,7 +281,8 @@ void PaymentPollingTest::stopIsSilent()
     QCOMPARE(log.count("[PaymentService] 停止轮询支付状态"), 1);
     QVERIFY(!service()->isPolling());
 
-    QTest::qWait(kTickMs); // a query already sent may still be on its way to the server
+    // A query already sent may still be on its way: once its answer is in, the server has it.
+    HttpClient::instance()->finishOpenRequests();
     const int sent = queries("ORD-6");
     const QStringList seen = m_events;
     QTest::qWait(4 * kTickMs);
@@ -292,6 +296,8 @@ void PaymentPollingTest::emptyOrderStopsOnFirstTick()
     start("", "A");
     QVERIFY(log.contains("[PaymentService] 轮询的订单号为空"));
     QTRY_VERIFY(!service()->isPolling());
+    // The query's answer is in before the quiet spell starts.
+    HttpClient::instance()->finishOpenRequests();
     QTest::qWait(3 * kTickMs);
 
     QCOMPARE(m_rig.backend().requests().size(), 1);
@@ -313,7 +319,7 @@ void PaymentPollingTest::restartReplacesPolling()
     };
     start("ORD-A", "A");
     QTRY_VERIFY(m_events.contains("B failed"));
-    QTest::qWait(200);
+    HttpClient::instance()->finishOpenRequests();
     const int sentForA = queries("ORD-A");
 
     // B got its own two ticks: the count started again from zero.
@@ -350,7 +356,8 @@ void PaymentPollingTest::staleAnswerIsDropped()
         service()->stopPolling();
     }
 
-    QTest::qWait(400);
+    // The late answers come in and are dropped.
+    HttpClient::instance()->finishOpenRequests();
     QVERIFY(log.contains("[PaymentService] 丢弃已结束轮询的支付状态应答: \"OLD\""));
     for (const QString &event : std::as_const(m_events)) {
         QVERIFY2(!event.startsWith("A ") && !event.contains("OLD") && !event.contains("completed"),
@@ -418,7 +425,8 @@ void PaymentPollingTest::aboutToQuitStopsPolling()
 
     QVERIFY(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection));
     QVERIFY(!service()->isPolling());
-    QTest::qWait(kTickMs); // a query already sent may still be on its way to the server
+    // A query already sent may still be on its way: once its answer is in, the server has it.
+    HttpClient::instance()->finishOpenRequests();
     const int sent = queries("ORD-11");
     QTest::qWait(3 * kTickMs);
     QCOMPARE(queries("ORD-11"), sent);

@@ -11,6 +11,7 @@
 #include "localbackend/LocalBackendServer.h"
 #include "support/LogCapture.h"
 #include "support/RefusedBaseUrl.h"
+#include "support/SignalWait.h"
 #include "support/StandInMachine.h"
 #include "support/TestEnvironment.h"
 
@@ -184,15 +185,16 @@ void QmlApiAdapterTest::cleanup()
 {
     PaymentService::instance()->stopPolling();
     HeartbeatService::instance()->stopAutoHeartbeat();
-    // Let answers still on their way arrive before the next test reloads the back end.
-    QTest::qWait(50);
+    // Answers still on their way (the last beat among them) arrive before the next test reloads
+    // the back end.
+    HttpClient::instance()->finishOpenRequests();
 }
 
 bool QmlApiAdapterTest::signIn(QmlApiAdapter &adapter)
 {
     QSignalSpy success(&adapter, &QmlApiAdapter::loginSuccess);
     adapter.login(kDemoEmail, kDemoPassword);
-    return success.wait(5000);
+    return waitForEmissions(success);
 }
 
 QString QmlApiAdapterTest::createOrder(QmlApiAdapter &adapter, const QStringList &script)
@@ -201,7 +203,7 @@ QString QmlApiAdapterTest::createOrder(QmlApiAdapter &adapter, const QStringList
         return {};
     QSignalSpy created(&adapter, &QmlApiAdapter::paymentCreated);
     adapter.createPayment(1, QStringLiteral("alipay"));
-    if (!created.wait(5000))
+    if (!waitForEmissions(created))
         return {};
     return created.first().at(0).toMap().value(QStringLiteral("orderId")).toString();
 }
@@ -360,7 +362,7 @@ void QmlApiAdapterTest::loginSignalOrder()
     QTRY_COMPARE(events.size(), 7);
     QCOMPARE(events, (QStringList{"userInfoChanged", "loginStateChanged(true)", "userInfoChanged", "loginSuccess",
                                   "loginStateChanged(true)", "userInfoChanged", "loginStateChanged(true)"}));
-    QVERIFY(config.wait(5000));
+    QVERIFY(waitForEmissions(config));
     QCOMPARE(adapter.userEmail(), kDemoEmail);
     QCOMPARE(adapter.userName(), QString("演示用户"));
     QCOMPARE(adapter.freeMinutes(), 120);
@@ -375,7 +377,7 @@ void QmlApiAdapterTest::loginFailure()
     QSignalSpy success(&adapter, &QmlApiAdapter::loginSuccess);
     QSignalSpy info(&adapter, &QmlApiAdapter::userInfoChanged);
     adapter.login(kDemoEmail, QStringLiteral("wrong-password"));
-    QVERIFY(error.wait(5000));
+    QVERIFY(waitForEmissions(error));
     QVERIFY(!lastOf(error).isEmpty());
     QCOMPARE(success.size(), 0);
     QCOMPARE(info.size(), 0);
@@ -386,7 +388,8 @@ void QmlApiAdapterTest::logoutSignalOrderAndGuard()
 {
     QmlApiAdapter adapter;
     QVERIFY(signIn(adapter));
-    QTest::qWait(100);
+    // The configuration that the sign-in asked for has come.
+    HttpClient::instance()->finishOpenRequests();
     QStringList events;
     connect(&adapter, &QmlApiAdapter::userInfoChanged, &adapter, [&]() { events << "userInfoChanged"; });
     connect(&adapter, &QmlApiAdapter::loginStateChanged, &adapter, [&](bool loggedIn) {
@@ -435,12 +438,20 @@ void QmlApiAdapterTest::forcedDisconnect()
     QSignalSpy loggedOut(&adapter, &QmlApiAdapter::loginStateChanged);
     QElapsedTimer clock;
     connect(&adapter, &QmlApiAdapter::vpnForceDisconnected, &adapter, [&]() { clock.start(); });
-    QTest::qWait(100);
+    // Taken when the back end receives the sign-out, not when the test happens to look.
+    qint64 waited = -1;
+    connect(m_server.get(), &LocalBackendServer::requestReceived, &adapter,
+            [&](const QByteArray &method, const QString &path) {
+                if (waited < 0 && clock.isValid() && method == "POST" && path == "/api/v1/auth/logout")
+                    waited = clock.elapsed();
+            });
+    // The configuration that the sign-in asked for has come.
+    HttpClient::instance()->finishOpenRequests();
     loggedOut.clear();
 
     m_routes->setDeviceStatus({QStringLiteral("kicked"), true, message});
     adapter.sendHeartbeat(true);
-    QVERIFY(forced.wait(5000));
+    QVERIFY(waitForEmissions(forced));
     QCOMPARE(lastOf(forced), message);
     QVERIFY(adapter.isLoggedIn());
 
@@ -450,8 +461,7 @@ void QmlApiAdapterTest::forcedDisconnect()
         QVERIFY(adapter.isLoggedIn());
         return;
     }
-    QTRY_VERIFY_WITH_TIMEOUT(!m_server->requests("POST", "/api/v1/auth/logout").isEmpty(), 3000);
-    const qint64 waited = clock.elapsed();
+    QTRY_VERIFY_WITH_TIMEOUT(waited >= 0, 3000);
     QVERIFY2(waited >= 950 && waited < 1600, qPrintable(QString::number(waited)));
     QTRY_VERIFY(!adapter.isLoggedIn());
     QTRY_COMPARE(loggedOut.size(), 4);
@@ -466,16 +476,19 @@ void QmlApiAdapterTest::keptForceOrderIsShownAndSignsOutOnce()
     QVERIFY(signIn(adapter));
     QSignalSpy forced(&adapter, &QmlApiAdapter::vpnForceDisconnected);
     QSignalSpy disconnected(&adapter, &QmlApiAdapter::vpnDisconnected);
+    QSignalSpy answeredBeats(HeartbeatService::instance(), &HeartbeatService::heartbeatSuccess);
     m_routes->setDeviceStatus({QStringLiteral("active"), true, message});
 
     const QString link = firstSeedLink();
     QVERIFY(!link.isEmpty());
     QVERIFY(adapter.connectVpn(1, link, false));
-    QVERIFY(forced.wait(5000));
+    QVERIFY(waitForEmissions(forced));
     QCOMPARE(lastOf(forced), message);
     QTRY_VERIFY_WITH_TIMEOUT(!adapter.isLoggedIn(), 3000);
     // Both beats were answered with the order before the sign-out.
     QCOMPARE(m_routes->heartbeats().size(), 2);
+    // The farewell beat's answer, with its order, has come before the quiet spell starts.
+    QVERIFY(waitForEmissions(answeredBeats, 2));
     QTest::qWait(1200);
     QCOMPARE(forced.size(), 1);
     QCOMPARE(disconnected.size(), 1);
@@ -488,13 +501,13 @@ void QmlApiAdapterTest::heartbeatCalls()
     QVERIFY(signIn(adapter));
     QSignalSpy sent(&adapter, &QmlApiAdapter::heartbeatSent);
     adapter.sendHeartbeat(false);
-    QVERIFY(sent.wait(5000));
+    QVERIFY(waitForEmissions(sent));
     QCOMPARE(m_routes->heartbeats().last().connectionStatus, QString("disconnected"));
     QVERIFY(!HeartbeatService::instance()->isAutoHeartbeatRunning());
 
     QSignalSpy stats(&adapter, &QmlApiAdapter::heartbeatStatsLoaded);
     adapter.getHeartbeatStats();
-    QVERIFY(stats.wait(5000));
+    QVERIFY(waitForEmissions(stats));
     QCOMPARE(typesOf(stats.first().at(0).toMap()),
              typed({{"onlineUsers", QMetaType::Int}, {"onlineDevices", QMetaType::Int}}));
 
@@ -542,7 +555,7 @@ void QmlApiAdapterTest::serverProjectionsAndDisplayNames()
     QVERIFY(signIn(adapter));
     QSignalSpy loaded(&adapter, &QmlApiAdapter::serversLoaded);
     adapter.getServers();
-    QVERIFY(loaded.wait(5000));
+    QVERIFY(waitForEmissions(loaded));
     const QVariantList list = loaded.first().at(0).toList();
     QCOMPARE(list.size(), 5);
     QStringList names;
@@ -577,7 +590,7 @@ void QmlApiAdapterTest::serverProjectionsAndDisplayNames()
 
     QSignalSpy detail(&adapter, &QmlApiAdapter::serverDetailLoaded);
     adapter.getServerById(2);
-    QVERIFY(detail.wait(5000));
+    QVERIFY(waitForEmissions(detail));
     const QVariantMap map = detail.first().at(0).toMap();
     QCOMPARE(map.value("name").toString(), QString("香港"));
     QCOMPARE(map.keys(), (QStringList{"canConnect", "city", "countryCode", "flag", "id", "location", "name",
@@ -585,7 +598,7 @@ void QmlApiAdapterTest::serverProjectionsAndDisplayNames()
 
     QSignalSpy detailError(&adapter, &QmlApiAdapter::serverDetailError);
     adapter.getServerById(99);
-    QVERIFY(detailError.wait(5000));
+    QVERIFY(waitForEmissions(detailError));
     QVERIFY(!lastOf(detailError).isEmpty());
 }
 
@@ -622,7 +635,7 @@ void QmlApiAdapterTest::catalogueProjections()
 
     QSignalSpy announcements(&adapter, &QmlApiAdapter::announcementsLoaded);
     adapter.getAnnouncements();
-    QVERIFY(announcements.wait(5000));
+    QVERIFY(waitForEmissions(announcements));
     QCOMPARE(m_server->requests("GET", "/api/v1/announcements").last().query.queryItemValue("platform"),
              QString("windows"));
     const QVariantList notes = announcements.first().at(0).toList();
@@ -638,7 +651,7 @@ void QmlApiAdapterTest::catalogueProjections()
 
     QSignalSpy config(&adapter, &QmlApiAdapter::systemConfigLoaded);
     adapter.getSystemConfig();
-    QVERIFY(config.wait(5000));
+    QVERIFY(waitForEmissions(config));
     QCOMPARE(typesOf(config.last().at(0).toMap()), typed({{"appName", QMetaType::QString},
                                                           {"appVersion", QMetaType::QString},
                                                           {"siteName", QMetaType::QString},
@@ -650,7 +663,7 @@ void QmlApiAdapterTest::catalogueProjections()
 
     QSignalSpy plans(&adapter, &QmlApiAdapter::plansLoaded);
     adapter.getSubscriptionPlans();
-    QVERIFY(plans.wait(5000));
+    QVERIFY(waitForEmissions(plans));
     const QVariantMap plan = plans.first().at(0).toList().first().toMap();
     QCOMPARE(plan.value("name").toString(), QString("月卡"));
     QCOMPARE(typesOf(plan), typed({{"id", QMetaType::Int},
@@ -665,7 +678,7 @@ void QmlApiAdapterTest::catalogueProjections()
 
     QSignalSpy trial(&adapter, &QmlApiAdapter::trialStatusLoaded);
     adapter.getTrialStatus();
-    QVERIFY(trial.wait(5000));
+    QVERIFY(waitForEmissions(trial));
     QCOMPARE(typesOf(trial.first().at(0).toMap()), typed({{"trialEnabled", QMetaType::Bool},
                                                           {"trialAvailable", QMetaType::Bool},
                                                           {"trialUsed", QMetaType::Bool},
@@ -682,10 +695,10 @@ void QmlApiAdapterTest::catalogueProjections()
     QVERIFY(!orderNumber.isEmpty());
     QSignalSpy ended(&adapter, &QmlApiAdapter::paymentFailed);
     adapter.getPaymentStatus(orderNumber);
-    QVERIFY(ended.wait(5000));
+    QVERIFY(waitForEmissions(ended));
     QSignalSpy orders(&adapter, &QmlApiAdapter::ordersLoaded);
     adapter.getUserOrders();
-    QVERIFY(orders.wait(5000));
+    QVERIFY(waitForEmissions(orders));
     QCOMPARE(orders.first().at(0).toList().size(), 1);
     const QVariantMap order = orders.first().at(0).toList().first().toMap();
     QCOMPARE(order.value("orderNumber").toString(), orderNumber);
@@ -706,7 +719,7 @@ void QmlApiAdapterTest::catalogueProjections()
 
     QSignalSpy created(&adapter, &QmlApiAdapter::paymentCreated);
     adapter.createPayment(1, QStringLiteral("wxpay"));
-    QVERIFY(created.wait(5000));
+    QVERIFY(waitForEmissions(created));
     QCOMPARE(typesOf(created.first().at(0).toMap()), typed({{"orderId", QMetaType::QString},
                                                             {"paymentUrl", QMetaType::QString},
                                                             {"amount", QMetaType::Double},
@@ -714,7 +727,7 @@ void QmlApiAdapterTest::catalogueProjections()
                                                             {"planDays", QMetaType::Int}}));
     QSignalSpy creationError(&adapter, &QmlApiAdapter::paymentCreationError);
     adapter.createPayment(999, QStringLiteral("alipay"));
-    QVERIFY(creationError.wait(5000));
+    QVERIFY(waitForEmissions(creationError));
     QVERIFY(!lastOf(creationError).isEmpty());
 }
 
@@ -723,8 +736,9 @@ void QmlApiAdapterTest::freeTrialUpdatesTheUserFirst()
     QmlApiAdapter adapter;
     QSignalSpy success(&adapter, &QmlApiAdapter::loginSuccess);
     adapter.registerUser(QStringLiteral("fresh@norvane.local"), QStringLiteral("fresh1234"), QStringLiteral("Fresh"));
-    QVERIFY(success.wait(5000));
-    QTest::qWait(100);
+    QVERIFY(waitForEmissions(success));
+    // The configuration that the sign-up asked for has come.
+    HttpClient::instance()->finishOpenRequests();
 
     QStringList events;
     connect(&adapter, &QmlApiAdapter::userInfoChanged, &adapter, [&]() { events << "userInfoChanged"; });
@@ -746,7 +760,7 @@ void QmlApiAdapterTest::freeTrialUpdatesTheUserFirst()
     QVERIFY(adapter.freeMinutes() > 0);
 
     adapter.activateFreeTrial();
-    QVERIFY(refused.wait(5000));
+    QVERIFY(waitForEmissions(refused));
     QVERIFY(!lastOf(refused).isEmpty());
 }
 
@@ -781,7 +795,7 @@ void QmlApiAdapterTest::paymentStatus()
     });
     QSignalSpy loaded(&adapter, &QmlApiAdapter::paymentStatusLoaded);
     adapter.getPaymentStatus(orderNumber);
-    QVERIFY(loaded.wait(5000));
+    QVERIFY(waitForEmissions(loaded));
     QTest::qWait(50);
 
     QFETCH(QString, outcome);
@@ -799,7 +813,7 @@ void QmlApiAdapterTest::paymentStatus()
 
     QSignalSpy statusError(&adapter, &QmlApiAdapter::paymentStatusError);
     adapter.getPaymentStatus(QStringLiteral("NO-SUCH-ORDER"));
-    QVERIFY(statusError.wait(5000));
+    QVERIFY(waitForEmissions(statusError));
 }
 
 void QmlApiAdapterTest::pollingOutcomes_data()
@@ -826,7 +840,8 @@ void QmlApiAdapterTest::pollingOutcomes()
     const QString orderNumber = createOrder(adapter, script);
     QVERIFY(!orderNumber.isEmpty());
     PaymentService::instance()->setPollLimit(limit);
-    QTest::qWait(100);
+    // The configuration that the sign-in asked for has come.
+    HttpClient::instance()->finishOpenRequests();
 
     QStringList events;
     connect(&adapter, &QmlApiAdapter::paymentStatusLoaded, &adapter, [&](const QVariantMap &map) {
@@ -862,7 +877,7 @@ void QmlApiAdapterTest::stoppedPollingIsSilent()
     QSignalSpy completed(&adapter, &QmlApiAdapter::paymentCompleted);
     QSignalSpy failed(&adapter, &QmlApiAdapter::paymentFailed);
     adapter.startPollingPayment(orderNumber);
-    QVERIFY(loaded.wait(5000));
+    QVERIFY(waitForEmissions(loaded));
     adapter.stopPollingPayment();
     QTest::qWait(300);
     QCOMPARE(loaded.size(), 1);
@@ -883,7 +898,7 @@ void QmlApiAdapterTest::connectionRelays()
     const QString link = firstSeedLink();
     QVERIFY(!link.isEmpty());
     QVERIFY(adapter.connectVpn(1, link, false));
-    QVERIFY(connected.wait(5000));
+    QVERIFY(waitForEmissions(connected));
     QTRY_VERIFY(duration.size() >= 1 && traffic.size() >= 2);
     VpnConnectionService *vpn = VpnConnectionService::instance();
     QCOMPARE(traffic.last().at(0).toLongLong(), vpn->uploadBytes());
@@ -908,7 +923,7 @@ void QmlApiAdapterTest::quittingDisconnects()
     const QString link = firstSeedLink();
     QVERIFY(!link.isEmpty());
     QVERIFY(adapter.connectVpn(1, link, false));
-    QVERIFY(connected.wait(5000));
+    QVERIFY(waitForEmissions(connected));
 
     // The adapter outlives the loop here, so only the quit notice can have disconnected.
     QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);

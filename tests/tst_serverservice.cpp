@@ -3,8 +3,10 @@
 #include "support/BackendTestRig.h"
 #include "support/LogCapture.h"
 #include "support/Outcome.h"
+#include "support/SignalWait.h"
 
 #include <QJsonArray>
+#include <QSignalSpy>
 #include <QTest>
 
 using Norvane::Api::Models::Server;
@@ -335,8 +337,11 @@ void ServerServiceTest::noCallbackStillUpdates()
 
     // A failure without a completion reaches nobody and changes nothing.
     m_rig.replaceAnswer("GET", "/api/v1/servers", 500, "{}");
+    // The error status is signalled in the same step that hands the answer to the service.
+    QSignalSpy answered(HttpClient::instance(), &HttpClient::networkError);
     service()->getAllServers();
-    QVERIFY(QTest::qWaitFor([this]() { return m_rig.backend().requests().size() == 2; }, 10000));
+    QVERIFY(waitForEmissions(answered, 1, 10000));
+    QCOMPARE(m_rig.backend().requests().size(), 2);
     QTest::qWait(50);
     QCOMPARE(m_events, QStringList({"serversUpdated:1"}));
     QCOMPARE(idsOf(service()->cachedServers()), QList<int>({3}));

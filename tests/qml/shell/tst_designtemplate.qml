@@ -45,7 +45,12 @@ TestCase {
         verify(simulator, "the document loads with the stand-in modules")
         compare(String(EventSystem.eventListUrl), "qrc:/qt/qml/UntitledProject1/EventListModel.qml")
         compare(EventSimulator.visible, false)
-        wait(300)
-        compare(EventSimulator.visible, data.active)
+        if (data.active) {
+            tryCompare(EventSimulator, "visible", true)
+        } else {
+            // Long past the simulator's start-up delay: it stays hidden.
+            wait(300)
+            compare(EventSimulator.visible, false)
+        }
     }
 }
