@@ -4,7 +4,7 @@
 #include "api/network/HttpClient.h"
 
 #include <QCoreApplication>
-#include <QTimer>
+#include <QNetworkReply>
 
 using Norvane::Api::Network::HttpClient;
 
@@ -16,8 +16,11 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         HttpClient::instance()->setBaseUrl(QString::fromLocal8Bit(argv[1]));
         HttpClient::instance()->getNoAuth(QStringLiteral("echo"));
-        // Long enough for the request to be under way in the network manager's worker.
-        QTimer::singleShot(200, &app, &QCoreApplication::quit);
+        // Ends once the request has gone out, its answer still to come.
+        const QList<QNetworkReply *> replies = HttpClient::instance()->findChildren<QNetworkReply *>();
+        if (replies.size() != 1)
+            return 3;
+        QObject::connect(replies.first(), &QNetworkReply::requestSent, &app, &QCoreApplication::quit);
         app.exec();
     }
     HttpClient::instance()->getNoAuth(QStringLiteral("echo"));
