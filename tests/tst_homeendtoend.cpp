@@ -7,6 +7,7 @@
 #include "support/PropertyTrace.h"
 #include "support/ProxyCoreProcesses.h"
 #include "support/QuickWindowDriver.h"
+#include "support/RoundEdgeProbe.h"
 #include "support/ServerLinks.h"
 #include "support/SignalWait.h"
 #include "support/Socks5HttpClient.h"
@@ -48,6 +49,8 @@ private slots:
 
     void freeUserConnectsAndDisconnectsByClicks();
     void vipConnectionGlows();
+    void ringEdgesAreSmooth_data();
+    void ringEdgesAreSmooth();
 
 private:
     QVariant evaluate(const QString &expression) { return m_rig.client().evaluate(expression); }
@@ -193,6 +196,70 @@ void HomeEndToEndTest::vipConnectionGlows()
     clickConnectControl();
     verifyOff();
     QVERIFY(!driver().item(QStringLiteral("glow")));
+}
+
+void HomeEndToEndTest::ringEdgesAreSmooth_data()
+{
+    QTest::addColumn<QString>("email");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("vip");
+    QTest::newRow("free") << QStringLiteral("demo@norvane.local") << QStringLiteral("demo1234") << false;
+    QTest::newRow("VIP") << QStringLiteral("vip@norvane.local") << QStringLiteral("vip12345") << true;
+}
+
+// The window as the renderer draws it: across the ring's outer edge (to the page) and its inner
+// edge (to the dark middle), rays in every quarter of the ring cross pixels blended between the
+// ring's colour and the colour beyond the edge, in either tier's colours. A stepped edge has
+// none on any ray.
+void HomeEndToEndTest::ringEdgesAreSmooth()
+{
+    QFETCH(QString, email);
+    QFETCH(QString, password);
+    QFETCH(bool, vip);
+    m_api->logout();
+    QTRY_VERIFY(!m_api->isLoggedIn());
+    QVERIFY(signIn(email, password));
+    QTRY_COMPARE(driver().read(QStringLiteral("connectButton"), "isVip").toBool(), vip);
+    // At rest, off and unscaled: no glow under the ring and its edges where its size puts them.
+    QTRY_COMPARE(driver().read(QStringLiteral("connectButton"), "scale").toReal(), 1.0);
+    QCOMPARE(driver().read(QStringLiteral("connectButton"), "connected").toBool(), false);
+
+    const QQuickItem *control = driver().item(QStringLiteral("connectButton"));
+    QVERIFY(control);
+    const RoundEdgeProbe probe(m_rig.client().window(),
+                               control->mapToScene(QPointF(control->width() / 2, control->height() / 2)));
+    const qreal outer = control->width() / 2;
+    const qreal inner = outer - 12; // the ring is 12 pixels wide
+    const qreal band = (outer + inner) / 2;
+    struct Edge
+    {
+        const char *name;
+        qreal beyond;
+    };
+    // Beyond each edge by more than its blended pixels: the page outside, the dark middle short of
+    // the inner circle inside.
+    const Edge edges[] = {{"outer", outer + 7}, {"inner", inner - 7}};
+    constexpr int kRaysPerQuarter = 9;
+    for (const Edge &edge : edges) {
+        int blendedInAll = 0;
+        for (int quarter = 0; quarter < 4; ++quarter) {
+            int blended = 0;
+            for (int k = 0; k < kRaysPerQuarter; ++k) {
+                const qreal degrees = quarter * 90 + 5 + k * 10;
+                const RoundEdgeProbe::Ray ray = probe.cross(degrees, band, edge.beyond);
+                QVERIFY2(ray.contrasted, qPrintable(QStringLiteral("no ring at %1 degrees").arg(degrees)));
+                blended += ray.crossesBlend;
+            }
+            // A pixel that the edge covers almost wholly or hardly at all shows no blend, so some
+            // rays miss one.
+            QVERIFY2(blended >= kRaysPerQuarter / 3,
+                     qPrintable(QStringLiteral("%1 edge, quarter %2: %3 of %4 rays cross a blended pixel")
+                                    .arg(QLatin1String(edge.name)).arg(quarter).arg(blended).arg(kRaysPerQuarter)));
+            blendedInAll += blended;
+        }
+        qInfo().noquote() << edge.name << "edge:" << blendedInAll << "of" << 4 * kRaysPerQuarter
+                          << "rays cross a blended pixel";
+    }
 }
 
 QTEST_MAIN(HomeEndToEndTest)

@@ -68,22 +68,8 @@ Item {
         }
     }
 
-    Rectangle {
-        id: outerRingBase
-        objectName: "outerRingBase"
-        anchors.fill: parent
-        radius: width / 2
-        // The gradient paints the disc; the plain colour must not be transparent, since a
-        // rectangle whose colour is transparent is not drawn at all, gradient or not.
-        color: root.isVip ? Constants.primaryVip : Constants.primaryFree
-        gradient: Gradient {
-            orientation: Gradient.Vertical
-            GradientStop { position: 0.0; color: root.isVip ? Constants.accentGlow : Constants.colorSuccess }
-            GradientStop { position: 1.0; color: root.isVip ? Constants.primaryVip : Constants.primaryFree }
-        }
-    }
-
-    // A dark disc in the page's colours over the ring base leaves a 12-pixel gradient ring.
+    // The ring's dark middle, in colours close to the page's; the ring drawn over it covers its
+    // edge.
     Rectangle {
         id: ringMask
         anchors.centerIn: parent
@@ -95,6 +81,48 @@ Item {
             orientation: Gradient.Vertical
             GradientStop { position: 0.0; color: "#0A0E27" }
             GradientStop { position: 1.0; color: "#080A1F" }
+        }
+    }
+
+    // The 12-pixel gradient ring as one filled annulus. The software renderer paints a shape
+    // with QPainter, anti-aliased, where it would draw a rounded rectangle with a gradient with
+    // stepped edges; the other renderers lay a shape out as bare triangles, so there it is drawn
+    // into a multisampled layer.
+    Shape {
+        id: outerRingBase
+        objectName: "outerRingBase"
+        anchors.fill: parent
+        layer.enabled: GraphicsInfo.api !== GraphicsInfo.Software
+        layer.samples: 4
+        layer.smooth: true
+
+        ShapePath {
+            objectName: "outerRingPath"
+            strokeColor: "transparent"
+            fillRule: ShapePath.OddEvenFill
+            fillGradient: LinearGradient {
+                x1: 0
+                y1: 0
+                x2: 0
+                y2: outerRingBase.height
+                GradientStop { position: 0.0; color: root.isVip ? Constants.accentGlow : Constants.colorSuccess }
+                GradientStop { position: 1.0; color: root.isVip ? Constants.primaryVip : Constants.primaryFree }
+            }
+
+            PathAngleArc {
+                centerX: outerRingBase.width / 2
+                centerY: outerRingBase.height / 2
+                radiusX: outerRingBase.width / 2
+                radiusY: outerRingBase.height / 2
+                sweepAngle: 360
+            }
+            PathAngleArc {
+                centerX: outerRingBase.width / 2
+                centerY: outerRingBase.height / 2
+                radiusX: ringMask.width / 2
+                radiusY: ringMask.height / 2
+                sweepAngle: 360
+            }
         }
     }
 
@@ -115,11 +143,15 @@ Item {
             opacity: 0.8
         }
 
+        // A shape, like the ring: multisampled where the renderer is not the software one.
         Shape {
             id: powerIcon
             anchors.centerIn: parent
             width: 32
             height: 32
+            layer.enabled: GraphicsInfo.api !== GraphicsInfo.Software
+            layer.samples: 4
+            layer.smooth: true
 
             ShapePath {
                 objectName: "powerIconPath"

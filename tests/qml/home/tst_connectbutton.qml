@@ -207,7 +207,7 @@ TestCase {
         var button = createButton()
         API.vpnConnected()
         var glow = part(button, "glow")
-        var ring = part(button, "outerRingBase")
+        var ring = part(button, "outerRingPath")
         var border = part(button, "innerCircle")
         var icon = part(button, "powerIconPath")
         var schemes = [
@@ -219,14 +219,14 @@ TestCase {
             var s = schemes[i]
             button.isVip = s.vip
             verify(Qt.colorEqual(glow.color, s.glow), "glow, vip " + s.vip)
-            verify(Qt.colorEqual(ring.gradient.stops[0].color, s.top), "ring top, vip " + s.vip)
-            verify(Qt.colorEqual(ring.gradient.stops[1].color, s.bottom), "ring bottom, vip " + s.vip)
+            verify(Qt.colorEqual(ring.fillGradient.stops[0].color, s.top), "ring top, vip " + s.vip)
+            verify(Qt.colorEqual(ring.fillGradient.stops[1].color, s.bottom), "ring bottom, vip " + s.vip)
             verify(Qt.colorEqual(border.border.color, s.line), "border, vip " + s.vip)
             verify(Qt.colorEqual(icon.strokeColor, s.line), "icon, vip " + s.vip)
         }
     }
 
-    // The ring is a gradient disc under a smaller dark one: its 12-pixel rim must show the
+    // The ring is a gradient annulus over a dark disc: its 12-pixel rim must show the
     // gradient's colours, top and bottom.
     function test_ringIsDrawn() {
         var button = createButton()
