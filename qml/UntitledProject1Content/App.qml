@@ -81,6 +81,9 @@ Window {
         }
         popEnter: pushEnter
         popExit: pushExit
+
+        // The stack takes no clicks while it moves between pages.
+        onBusyChanged: if (!busy) console.log("[App] 页面切换完成, 页面数:", depth)
     }
 
     Component {
