@@ -6,6 +6,7 @@
 #include "support/ProxyCoreProcesses.h"
 #include "support/StandInMachine.h"
 #include "support/TestEnvironment.h"
+#include "support/UnprivilegedUser.h"
 #include "support/VmessTestServer.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <memory>
 
 using Norvane::Api::Vpn::V2RayCore;
@@ -44,6 +46,7 @@ private slots:
     void init();
     void cleanup();
 
+    void clientKilledWhileConnectedLeavesNoCore_data();
     void clientKilledWhileConnectedLeavesNoCore();
     void startEndsTheCoreOfAnEarlierRun_data();
     void startEndsTheCoreOfAnEarlierRun();
@@ -57,12 +60,16 @@ private:
     void recordCore(qint64 pid);
     // Starts the client program and returns what it printed up to its start line.
     QString startClient(QProcess &client);
-    QString settingsPath() const { return m_data.filePath(QStringLiteral("norvane/norvane_settings.ini")); }
-    QString configPath() const { return m_tmp.filePath(QStringLiteral("norvane_config.json")); }
+    // The client program or a probe, as the suite's user or as the user who is not root.
+    void startProgram(QProcess &program, const QString &name, const QStringList &arguments = {});
+    QString settingsPath() const;
+    QString configPath() const;
 
     QTemporaryDir m_data;
     QTemporaryDir m_tmp;
+    QString m_configPath;
     std::unique_ptr<StandInMachine> m_machine;
+    std::unique_ptr<UnprivilegedUser> m_user;
     QList<qint64> m_probeCores;
 };
 
@@ -72,7 +79,8 @@ void CrashRecoveryTest::initTestCase()
     QVERIFY(m_data.isValid());
     QVERIFY(m_tmp.isValid());
     qputenv("TMPDIR", m_tmp.path().toLocal8Bit());
-    QCOMPARE(V2RayCore::configFilePath(), configPath());
+    m_configPath = V2RayCore::configFilePath();
+    QVERIFY2(m_configPath.startsWith(m_tmp.path() + QLatin1Char('/')), qPrintable(m_configPath));
     QVERIFY2(QFileInfo(proxyCorePath()).isExecutable(), qPrintable(proxyCorePath()));
     QVERIFY2(QFileInfo(QStringLiteral("/usr/bin/v2ray")).isExecutable(), "install the v2ray package");
 }
@@ -97,6 +105,29 @@ void CrashRecoveryTest::cleanup()
     }
     m_probeCores.clear();
     m_machine.reset();
+    m_user.reset();
+    ::chmod(QFile::encodeName(m_tmp.path()).constData(), 0700);
+}
+
+QString CrashRecoveryTest::settingsPath() const
+{
+    const QString dataHome = m_user ? m_user->dataHome() : m_data.path();
+    return dataHome + QStringLiteral("/norvane/norvane_settings.ini");
+}
+
+QString CrashRecoveryTest::configPath() const
+{
+    if (!m_user)
+        return m_configPath;
+    return QStringLiteral("%1/norvane-%2/norvane_config.json").arg(m_user->sharedTemp()).arg(m_user->uid());
+}
+
+void CrashRecoveryTest::startProgram(QProcess &program, const QString &name, const QStringList &arguments)
+{
+    if (m_user)
+        ClientProgram::startAs(*m_user, program, name, arguments);
+    else
+        ClientProgram::start(program, name, m_data.path(), m_tmp.path(), arguments);
 }
 
 void CrashRecoveryTest::giveUserProxy()
@@ -130,16 +161,45 @@ void CrashRecoveryTest::recordCore(qint64 pid)
 
 QString CrashRecoveryTest::startClient(QProcess &client)
 {
-    ClientProgram::start(client, QStringLiteral("norvane"), m_data.path(), m_tmp.path());
+    startProgram(client, QStringLiteral("norvane"));
     return ClientProgram::waitForLine(client, kStarted);
+}
+
+void CrashRecoveryTest::clientKilledWhileConnectedLeavesNoCore_data()
+{
+    QTest::addColumn<bool>("notRoot");
+    QTest::newRow("the suite's user") << false;
+    // Debian's v2ray carries a file capability, and an exec that gains one clears the
+    // parent-death signal for a user who is not root. That user's temporary folder is shared
+    // with the other users, one of whom left a file of the configuration's name there.
+    QTest::newRow("a user who is not root, beside another user's file") << true;
 }
 
 void CrashRecoveryTest::clientKilledWhileConnectedLeavesNoCore()
 {
+    QFETCH(bool, notRoot);
     giveUserProxy();
+    QString planted;
+    if (notRoot) {
+        if (!UnprivilegedUser::unavailableReason().isEmpty())
+            QSKIP(qPrintable(UnprivilegedUser::unavailableReason()));
+        m_user = std::make_unique<UnprivilegedUser>();
+        QVERIFY(m_user->isValid());
+        // The stand-in machine's files lie in the suite's temporary folder.
+        QCOMPARE(::chmod(QFile::encodeName(m_tmp.path()).constData(), 0711), 0);
+        QVERIFY(UnprivilegedUser::give(m_machine->folder(), m_user->uid()));
+        planted = m_user->sharedTemp() + QStringLiteral("/norvane_config.json");
+        QFile other(planted);
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("{\"another user's\": true}");
+        other.close();
+        QVERIFY(other.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY(UnprivilegedUser::give(planted, UnprivilegedUser::kOtherUid));
+    }
+
     QProcess probe;
-    ClientProgram::start(probe, QStringLiteral("norvane_connected_client_probe"), m_data.path(), m_tmp.path(),
-                         {VmessTestServer::clientLink(LocalPort::pickFree(), QStringLiteral("tcp"))});
+    startProgram(probe, QStringLiteral("norvane_connected_client_probe"),
+                 {VmessTestServer::clientLink(LocalPort::pickFree(), QStringLiteral("tcp"))});
     const QString connected = ClientProgram::waitForLine(probe, QStringLiteral("probe connected"));
     QVERIFY2(connected.contains(QStringLiteral("probe connected")), qPrintable(connected));
     const QList<qint64> cores = proxyCoreProcessIds(probe.processId());
@@ -147,6 +207,13 @@ void CrashRecoveryTest::clientKilledWhileConnectedLeavesNoCore()
     QCOMPARE(cores.size(), 1);
     QVERIFY(LocalPort::waitUntilServed(kMixedPort, 5000));
     QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kLocalServer));
+    if (notRoot) {
+        const QFileInfo config(configPath());
+        QVERIFY2(config.exists(), qPrintable(configPath()));
+        QCOMPARE(config.ownerId(), m_user->uid());
+        QCOMPARE(QFileInfo(config.path()).ownerId(), m_user->uid());
+        QCOMPARE(QFileInfo(config.path()).permissions() & 0x0077, QFile::Permissions());
+    }
 
     QCOMPARE(::kill(pid_t(probe.processId()), SIGKILL), 0);
     QVERIFY(probe.waitForFinished(5000));
@@ -175,6 +242,13 @@ void CrashRecoveryTest::clientKilledWhileConnectedLeavesNoCore()
     client.terminate();
     QVERIFY(client.waitForFinished(10000));
     QCOMPARE(QSettings(settingsPath(), QSettings::IniFormat).value(QStringLiteral("proxy_core_pid")), QVariant());
+    if (notRoot) {
+        // The other user's file is none of the client's.
+        QCOMPARE(QFileInfo(planted).ownerId(), UnprivilegedUser::kOtherUid);
+        QFile other(planted);
+        QVERIFY(other.open(QIODevice::ReadOnly));
+        QCOMPARE(other.readAll(), QByteArray("{\"another user's\": true}"));
+    }
 }
 
 void CrashRecoveryTest::startEndsTheCoreOfAnEarlierRun_data()

@@ -1,5 +1,6 @@
 #include "api/bridge/QmlApiAdapter.h"
 #include "api/services/VpnConnectionService.h"
+#include "api/vpn/V2RayCore.h"
 #include "localbackend/ApiRoutes.h"
 #include "support/ClientWindow.h"
 #include "support/FixedReplyHttpServer.h"
@@ -115,7 +116,7 @@ void HomeEndToEndTest::verifyOff()
     QCOMPARE(m_rig.machine().internetSetting("ProxyEnable"), StandInMachine::dword(1));
     QCOMPARE(m_rig.machine().internetSetting("ProxyServer"), StandInMachine::text(kUserServer));
     QTRY_COMPARE(proxyCoreProcessIds(), QList<qint64>());
-    QVERIFY(!QFile::exists(m_rig.tmp().filePath(QStringLiteral("norvane_config.json"))));
+    QVERIFY(!QFile::exists(Norvane::Api::Vpn::V2RayCore::configFilePath()));
 }
 
 // The window as the renderer draws it, above the control's centre: the ring's VIP rim is

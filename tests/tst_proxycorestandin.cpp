@@ -2,6 +2,7 @@
 #include "proxycore/V2RayConfigTranslator.h"
 #include "support/FixedReplyHttpServer.h"
 #include "support/LocalPort.h"
+#include "support/ProxyCoreProcesses.h"
 #include "support/Socks5HttpClient.h"
 #include "support/TestCertificate.h"
 #include "support/TestEnvironment.h"
@@ -648,11 +649,26 @@ void ProxyCoreStandinTest::becomesV2RayAndLeavesNothingBehind()
     QCOMPARE(::stat(descriptor.toLocal8Bit().constData(), &status), 0);
     QCOMPARE(status.st_mode & 07777, mode_t(0600));
     QVERIFY(tmpIsEmpty());
-    QCOMPARE(childrenOf(pid), QList<qint64>());
+    // Its one child is its watcher, which holds nothing of the core's but process descriptors
+    // of its starter and of the core: not the output pipes, not the configuration.
+    const QList<qint64> children = childrenOf(pid);
+    QCOMPARE(children.size(), 1);
+    const qint64 watcher = children.first();
+    QCOMPARE(commandLine(watcher).value(0), QStringLiteral("norvane-core-watch"));
+    QStringList held;
+    const QDir descriptors(QStringLiteral("/proc/%1/fd").arg(watcher));
+    for (const QString &entry : descriptors.entryList(QDir::System | QDir::NoDotAndDotDot, QDir::Name))
+        held << QStringLiteral("%1 %2").arg(entry, QFileInfo(descriptors.filePath(entry)).symLinkTarget());
+    QCOMPARE(held.size(), 5);
+    for (const QString &standard : {QStringLiteral("0 /dev/null"), QStringLiteral("1 /dev/null"),
+                                    QStringLiteral("2 /dev/null")})
+        QVERIFY2(held.contains(standard), qPrintable(held.join(QLatin1String(", "))));
+    QCOMPARE(held.filter(QStringLiteral("anon_inode:[pidfd]")).size(), 2);
 
     core.kill();
     QVERIFY(core.waitForFinished(5000));
     QVERIFY(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)));
+    QTRY_VERIFY(!isProcessAlive(watcher));
     QVERIFY(LocalPort::isFree(kMixedPort));
     QVERIFY(LocalPort::isFree(kDnsPort));
     QVERIFY(tmpIsEmpty());

@@ -1,4 +1,5 @@
 #include "api/network/HttpClient.h"
+#include "api/vpn/V2RayCore.h"
 #include "app/SingleInstance.h"
 #include "localbackend/ApiRoutes.h"
 #include "localbackend/LocalBackendServer.h"
@@ -318,7 +319,7 @@ void RunningClientTest::terminationRequestDisconnectsAndExitsInOrder()
     QCOMPARE(m_machine->state().value("winhttp").toObject(), (QJsonObject{{"proxy_server", kUserServer}}));
     QVERIFY(!isProcessAlive(cores.first()));
     QVERIFY(LocalPort::isFree(kMixedPort));
-    QVERIFY(!QFile::exists(m_tmp.filePath(QStringLiteral("norvane_config.json"))));
+    QVERIFY(!QFile::exists(Norvane::Api::Vpn::V2RayCore::configFilePath()));
     QCOMPARE(m_routes->heartbeats().last().connectionStatus, QStringLiteral("disconnected"));
     QVERIFY(!QFile::exists(settingsFolder() + QStringLiteral("/norvane_instance.lock")));
 }

@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -145,6 +144,7 @@ private slots:
     void missingExecutable();
     void nonExecutableFile();
     void configFileCannotBeCreated();
+    void noPrivateFolderStopsTheStartClearly();
     void survivesHangingVersionProbe();
     void relaysFilteredOutput();
     void writesPrivateConfigFile();
@@ -185,8 +185,7 @@ void TestV2RayCore::initTestCase()
     // A private temporary folder: the configuration file has one fixed name.
     QVERIFY(dir.mkpath(QStringLiteral("tmp")));
     qputenv("TMPDIR", dir.filePath(QStringLiteral("tmp")).toLocal8Bit());
-    m_configPath = QStandardPaths::writableLocation(QStandardPaths::TempLocation)
-                   + QStringLiteral("/norvane_config.json");
+    m_configPath = V2RayCore::configFilePath();
     QVERIFY(m_configPath.startsWith(m_dir.path()));
 
     m_resources = dir.filePath(QStringLiteral("resources/vpn"));
@@ -545,6 +544,30 @@ void TestV2RayCore::configFileCannotBeCreated()
     QVERIFY(QDir().rmdir(m_configPath));
     QVERIFY(!started);
     QCOMPARE(events.events, QStringList{QStringLiteral("error:无法创建配置文件: %1").arg(m_configPath)});
+    QVERIFY(!QFile::exists(m_coreLog));
+}
+
+// The folder is the user's alone; a link put in its place (the temporary folder is shared by
+// all users) would lead the user's id into a folder of someone else's choosing.
+void TestV2RayCore::noPrivateFolderStopsTheStartClearly()
+{
+    const QString folder = QFileInfo(m_configPath).path();
+    const QString aside = m_dir.filePath(QStringLiteral("elsewhere"));
+    QVERIFY(QDir().rename(folder, aside));
+    QVERIFY(QFile::link(aside, folder));
+    auto core = makeCore();
+    CoreEvents events;
+    events.watch(core.get());
+    LogCapture log;
+
+    const bool started = core->start(server());
+    QVERIFY(QFile::remove(folder));
+    QVERIFY(QDir().rename(aside, folder));
+    QVERIFY(!started);
+    QCOMPARE(events.events, QStringList{QStringLiteral("error:无法创建配置文件: 用户自己的临时文件夹不可用")});
+    QVERIFY2(log.contains(QStringLiteral("[V2RayCore] 无法使用用户自己的临时文件夹: \"%1 is a link, not a folder\"").arg(folder)),
+             qPrintable(log.messages().join(QLatin1Char('\n'))));
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     QVERIFY(!QFile::exists(m_coreLog));
 }
 

@@ -5,6 +5,7 @@
 #include "api/vpn/ProcessErrorText.h"
 #include "api/vpn/ProxyCoreRecord.h"
 #include "platform/files/PrivateFile.h"
+#include "platform/files/UserRuntimeFolder.h"
 #include "platform/process/PlatformCommandResult.h"
 #include "platform/process/TiedChildProcess.h"
 
@@ -16,7 +17,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QRandomGenerator>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 
@@ -79,8 +79,9 @@ bool V2RayCore::start(const VmessConfig &config)
     const QString document = generateConfig(m_config);
 
     m_configPath = configFilePath();
-    if (!writeConfigFile(document)) {
-        const QString message = QStringLiteral("无法创建配置文件: %1").arg(m_configPath);
+    if (m_configPath.isEmpty() || !writeConfigFile(document)) {
+        const QString message = QStringLiteral("无法创建配置文件: %1")
+                                    .arg(m_configPath.isEmpty() ? QStringLiteral("用户自己的临时文件夹不可用") : m_configPath);
         qWarning() << "[V2RayCore]" << message;
         emit error(message);
         return false;
@@ -149,7 +150,15 @@ void V2RayCore::stop()
 
 QString V2RayCore::configFilePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QStringLiteral("/norvane_config.json");
+    // The file holds the user's id, and a shared temporary folder would let another user's
+    // file of this name stop every connection.
+    QString reason;
+    const QString folder = Platform::userRuntimeFolder(&reason);
+    if (folder.isEmpty()) {
+        qWarning() << "[V2RayCore] 无法使用用户自己的临时文件夹:" << reason;
+        return {};
+    }
+    return folder + QStringLiteral("/norvane_config.json");
 }
 
 QString V2RayCore::localProxyUrl()
@@ -189,8 +198,12 @@ bool V2RayCore::endLeftoverCore()
 void V2RayCore::removeLeftoverConfigFile()
 {
     const QString path = configFilePath();
+    if (path.isEmpty() || (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()))
+        return;
     if (QFile::remove(path))
         qWarning() << "[V2RayCore] 已删除上次运行遗留的配置文件:" << path;
+    else
+        qWarning() << "[V2RayCore] 无法删除上次运行遗留的配置文件:" << path;
 }
 
 QString V2RayCore::generateConfig(const VmessConfig &config)

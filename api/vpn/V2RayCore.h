@@ -33,7 +33,8 @@ public:
     bool start(const VmessConfig &config);
     void stop();
     static QString generateConfig(const VmessConfig &config);
-    // The one file every start writes: the temporary folder + "/norvane_config.json".
+    // The one file every start writes: the user's own temporary folder + "/norvane_config.json";
+    // empty, with a logged reason, when there is no such folder.
     static QString configFilePath();
     // The local proxy the core serves, "socks://127.0.0.1:10315".
     static QString localProxyUrl();

@@ -1,9 +1,12 @@
 // The proxy core the client ships, stood in for by Debian's v2ray: "run -c FILE" translates the
 // client's document for v2ray and then becomes v2ray (same process, argv[0] kept), so the
 // process the client holds is the one serving the local port and killing it ends everything.
+// A watcher of its own (the same program as "norvane-core-watch") ends it when the program
+// that started it ends.
 //   xray.exe version
 //   xray.exe run -c FILE [--disable-color]
 // NORVANE_V2RAY names another v2ray binary than /usr/bin/v2ray.
+#include "proxycore/CoreWatcher.h"
 #include "proxycore/SealedConfigFile.h"
 #include "proxycore/V2RayConfigTranslator.h"
 
@@ -16,6 +19,7 @@
 #include <cstring>
 #include <unistd.h>
 
+using Norvane::Platform::CoreWatcher;
 using Norvane::Platform::SealedConfigFile;
 using Norvane::Platform::V2RayConfigTranslator;
 using Norvane::Platform::V2RayTranslation;
@@ -71,6 +75,8 @@ int run(const char *self, const QString &configPath)
                                    "or name the binary in NORVANE_V2RAY): %2")
                         .arg(v2rayPath(), QString::fromLocal8Bit(std::strerror(errno))));
     QString error;
+    if (!CoreWatcher::start(&error))
+        return fail(error);
     const int descriptor = SealedConfigFile::create(QJsonDocument(translation.config).toJson(), &error);
     if (descriptor < 0)
         return fail(error);
@@ -88,6 +94,8 @@ int run(const char *self, const QString &configPath)
 
 int main(int argc, char *argv[])
 {
+    if (std::strcmp(argv[0], CoreWatcher::kName) == 0)
+        return CoreWatcher::run(argc, argv);
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args.append(QString::fromLocal8Bit(argv[i]));

@@ -3,6 +3,7 @@
 #include "platform/process/TiedChildProcess.h"
 #include "support/RefusedBaseUrl.h"
 #include "support/TestEnvironment.h"
+#include "support/UnprivilegedUser.h"
 
 #include <QTest>
 
@@ -22,6 +23,14 @@ void ClientProgram::start(QProcess &program, const QString &name, const QString 
     program.setProcessEnvironment(environment(dataHome, tempFolder));
     program.setProcessChannelMode(QProcess::MergedChannels);
     Norvane::Platform::startTiedChild(program, TestEnvironment::helperPath(name), arguments);
+}
+
+void ClientProgram::startAs(const UnprivilegedUser &user, QProcess &program, const QString &name,
+                            const QStringList &arguments)
+{
+    program.setProcessEnvironment(environment(user.dataHome(), user.sharedTemp()));
+    program.setProcessChannelMode(QProcess::MergedChannels);
+    user.start(program, TestEnvironment::helperPath(name), arguments);
 }
 
 QString ClientProgram::waitForLine(QProcess &program, const QString &line)

@@ -15,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QNetworkReply>
-#include <QStandardPaths>
 #include <QTest>
 
 using namespace Norvane::Api;
@@ -128,7 +127,7 @@ void ConnectionTestRig::finish()
 
 QString ConnectionTestRig::configPath() const
 {
-    return QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QStringLiteral("/norvane_config.json");
+    return Norvane::Api::Vpn::V2RayCore::configFilePath();
 }
 
 bool ConnectionTestRig::connectAndWait(int serverId, const QString &link)

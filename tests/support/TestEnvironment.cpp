@@ -17,6 +17,8 @@ QTemporaryDir &homeDir()
 void TestEnvironment::isolate()
 {
     qputenv("HOME", homeDir().path().toLocal8Bit());
+    // The client's short-lived files then lie in a folder under the suite's own TMPDIR.
+    qunsetenv("XDG_RUNTIME_DIR");
     QStandardPaths::setTestModeEnabled(true);
 }
 
