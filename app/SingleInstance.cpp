@@ -1,28 +1,52 @@
 #include "app/SingleInstance.h"
 
+#include "platform/files/UserRuntimeFolder.h"
+#include "platform/process/RunningProgram.h"
+
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDebug>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QThread>
 #include <QWindow>
-
-#include <memory>
 
 namespace Norvane::App {
 
 namespace {
 
 const QByteArray kShowRequest = "show\n";
+const QByteArray kShownReply = "shown\n";
 // A client that starts at the same moment as this one may still be opening its socket.
 constexpr int kReachRunningClientMs = 3000;
 constexpr int kRetryMs = 100;
+// A running client answers at once; one whose event loop is held up gets more attempts.
+constexpr int kReplyWaitMs = 1000;
+// A start writes its lock right after creating it: an unreadable lock this young may be one.
+constexpr qint64 kBeingWrittenMs = 1000;
 
 } // namespace
+
+struct SingleInstance::Holder
+{
+    enum class State {
+        None,
+        Live,
+        Dead,
+        Unreadable,
+        BeingWritten,
+        OtherHost,
+        OtherProgram,
+    };
+    State state = State::None;
+    qint64 pid = 0;
+    QString host;
+};
 
 QString SingleInstance::lockFilePathForThisUser()
 {
@@ -35,15 +59,17 @@ SingleInstance::SingleInstance(const QString &lockFilePath, QObject *parent)
     : QObject(parent)
     , m_lock(lockFilePath)
 {
-    // The lock is held as long as the client runs: only a dead holder makes it stale, never age.
+    // The lock is held as long as the client runs: age never makes it stale, only a holder that
+    // is not shown to be a live client.
     m_lock.setStaleLockTime(0);
+    connect(&m_server, &ShowRequestServer::showRequested, this, &SingleInstance::showWindow);
 }
 
 SingleInstance::~SingleInstance() = default;
 
-// The socket's name stands for the user: it is made of the lock's path, which lies in the
-// user's own folder, since local socket names (named pipes on Windows) are shared by all users.
-QString SingleInstance::serverName(const QString &lockFilePath)
+// The name stands for the user's data folder, so that clients of several data folders of one
+// user (the suites' clients) keep apart; the folder it lies in stands for the user.
+QString SingleInstance::socketName(const QString &lockFilePath)
 {
     const QByteArray digest = QCryptographicHash::hash(lockFilePath.toUtf8(), QCryptographicHash::Sha256);
     return QStringLiteral("norvane-") + QString::fromLatin1(digest.toHex().left(16));
@@ -51,87 +77,213 @@ QString SingleInstance::serverName(const QString &lockFilePath)
 
 bool SingleInstance::claim()
 {
-    const bool leftBehind = QFileInfo::exists(m_lock.fileName());
-    if (!m_lock.tryLock(0)) {
-        if (m_lock.error() == QLockFile::LockFailedError) {
-            qint64 pid = 0;
-            QString host;
-            QString application;
-            m_lock.getLockInfo(&pid, &host, &application);
-            qDebug() << "[SingleInstance] 客户端已在运行, PID:" << pid;
-            askRunningClientToShow();
+    QString folderError;
+    const QString folder = Platform::userRuntimeFolder(&folderError);
+    if (folder.isEmpty())
+        qWarning() << "[SingleInstance] 没有本用户专用的文件夹, 不使用本地套接字, 只由实例锁防止重复运行:" << folderError;
+    else
+        m_socketPath = folder + QLatin1Char('/') + socketName(m_lock.fileName());
+
+    const QDeadlineTimer deadline(kReachRunningClientMs);
+    Holder replaced;
+    bool toldRunning = false;
+    bool toldWaiting = false;
+    QString unreached;
+    while (true) {
+        // A running client that answers takes the start over, whatever the lock says (a start
+        // without a lock of its own, a lock of another data folder's state).
+        const int replyWait = int(qBound(qint64(kRetryMs), deadline.remainingTime(), qint64(kReplyWaitMs)));
+        if (handOver(replyWait, &unreached)) {
+            qDebug() << "[SingleInstance] 已请求正在运行的客户端显示窗口, 本次启动结束";
             return false;
         }
-        // Without a usable lock the client still starts, as it would have without the guard.
-        qWarning() << "[SingleInstance] 无法创建实例锁文件:" << m_lock.fileName() << "错误:" << m_lock.error();
-        return true;
-    }
 
-    if (leftBehind)
-        qDebug() << "[SingleInstance] 上次运行留下的实例锁已失效, 已接管";
-    const QString name = serverName(m_lock.fileName());
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    // Holding the lock, this is the only client of the user: a socket left by a crash is its own.
-    QLocalServer::removeServer(name);
-    if (!m_server->listen(name))
-        qWarning() << "[SingleInstance] 无法监听本地套接字:" << name << m_server->errorString();
-    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::onRequest);
+        // Read first for the log: tryLock takes a lock of a dead process over by itself.
+        const Holder before = readHolder();
+        if (m_lock.tryLock(0)) {
+            if (before.state != Holder::State::None)
+                logTakeOver(before);
+            else if (replaced.state != Holder::State::None)
+                logTakeOver(replaced);
+            serve();
+            return true;
+        }
+        if (m_lock.error() != QLockFile::LockFailedError) {
+            qWarning() << "[SingleInstance] 无法创建实例锁文件:" << m_lock.fileName() << "错误:" << m_lock.error();
+            goOnWithoutLock();
+            return true;
+        }
+
+        const Holder holder = readHolder();
+        bool holderRuns = false;
+        switch (holder.state) {
+        case Holder::State::None:
+            // Gone since: look again.
+            break;
+        case Holder::State::Live:
+            if (!toldRunning)
+                qDebug() << "[SingleInstance] 客户端已在运行, PID:" << holder.pid;
+            toldRunning = true;
+            holderRuns = true;
+            break;
+        case Holder::State::BeingWritten:
+            if (!toldWaiting)
+                qDebug() << "[SingleInstance] 实例锁刚刚创建, 尚无内容, 等待其写入:" << m_lock.fileName();
+            toldWaiting = true;
+            break;
+        default:
+            switch (takeOver(holder)) {
+            case TakeOver::Removed:
+                replaced = holder;
+                continue;
+            case TakeOver::Changed:
+                break;
+            case TakeOver::Held:
+                holderRuns = true;
+                break;
+            case TakeOver::Impossible:
+                goOnWithoutLock();
+                return true;
+            }
+            break;
+        }
+        if (deadline.hasExpired()) {
+            if (holderRuns) {
+                // Two clients of one user would undo each other's proxy: this start ends; the
+                // user may start again once the running client shows or ends.
+                qWarning() << "[SingleInstance] 无法联系正在运行的客户端:" << unreached;
+                return false;
+            }
+            qWarning() << "[SingleInstance] 未能及时接管实例锁, 不使用实例锁继续启动:" << m_lock.fileName();
+            goOnWithoutLock();
+            return true;
+        }
+        QThread::msleep(kRetryMs);
+    }
+}
+
+SingleInstance::Holder SingleInstance::readHolder() const
+{
+    const QFileInfo file(m_lock.fileName());
+    if (!file.exists() && !file.isSymLink())
+        return {};
+    Holder holder;
+    if (!m_lock.getLockInfo(&holder.pid, &holder.host, nullptr)) {
+        // An empty or garbled file, a process id of 0, a link to nowhere. A start never makes a
+        // link, so only a file may be one being written.
+        const bool young = !file.isSymLink()
+            && qAbs(file.lastModified().msecsTo(QDateTime::currentDateTime())) < kBeingWrittenMs;
+        holder.state = young ? Holder::State::BeingWritten : Holder::State::Unreadable;
+        holder.pid = 0;
+        return holder;
+    }
+    if (holder.host != QSysInfo::machineHostName())
+        holder.state = Holder::State::OtherHost;
+    else if (!Platform::isProcessRunning(holder.pid))
+        holder.state = Holder::State::Dead;
+    else if (!Platform::isThisProgram(holder.pid))
+        holder.state = Holder::State::OtherProgram;
+    else
+        holder.state = Holder::State::Live;
+    return holder;
+}
+
+bool SingleInstance::handOver(int replyWaitMs, QString *error) const
+{
+    if (m_socketPath.isEmpty()) {
+        *error = QStringLiteral("no socket");
+        return false;
+    }
+    QLocalSocket socket;
+    socket.connectToServer(m_socketPath);
+    if (!socket.waitForConnected(kRetryMs)) {
+        *error = socket.errorString();
+        return false;
+    }
+    socket.write(kShowRequest);
+    socket.flush();
+    const QDeadlineTimer deadline(replyWaitMs);
+    while (!socket.canReadLine() && !deadline.hasExpired()
+           && socket.waitForReadyRead(int(deadline.remainingTime()))) {
+    }
+    // Whatever accepts the request but does not answer it has not shown the window.
+    if (!socket.canReadLine()) {
+        *error = QStringLiteral("no answer within %1 ms").arg(replyWaitMs);
+        return false;
+    }
+    if (socket.readLine() != kShownReply) {
+        *error = QStringLiteral("an answer that is not a client's");
+        return false;
+    }
     return true;
+}
+
+SingleInstance::TakeOver SingleInstance::takeOver(const Holder &holder)
+{
+    // Two starts that found the same unusable lock: one at a time removes it, after looking
+    // again, so that neither removes the lock the other one has made in the meantime.
+    QLockFile removal(m_lock.fileName() + QStringLiteral(".rmlock"));
+    if (!removal.tryLock(0)) {
+        if (removal.error() == QLockFile::LockFailedError)
+            return TakeOver::Changed;
+        qWarning() << "[SingleInstance] 无法接管实例锁, 不使用实例锁继续启动:" << m_lock.fileName()
+                   << "错误:" << removal.error();
+        return TakeOver::Impossible;
+    }
+    const Holder now = readHolder();
+    if (now.state != holder.state || now.pid != holder.pid)
+        return TakeOver::Changed;
+    const QString path = m_lock.fileName();
+    const QFileInfo file(path);
+    // removeStaleLockFile opens the file first, which a link to nowhere is not; it leaves a lock
+    // that a living process still holds.
+    const bool removed = file.isSymLink() && !file.exists() ? QFile::remove(path) : m_lock.removeStaleLockFile();
+    if (removed || !(QFileInfo::exists(path) || QFileInfo(path).isSymLink()))
+        return removed ? TakeOver::Removed : TakeOver::Changed;
+    qWarning() << "[SingleInstance] 实例锁无法移除, 仍被某个进程持有:" << path;
+    return TakeOver::Held;
+}
+
+void SingleInstance::logTakeOver(const Holder &holder) const
+{
+    switch (holder.state) {
+    case Holder::State::None:
+        break;
+    case Holder::State::Live:
+    case Holder::State::Dead:
+        qDebug() << "[SingleInstance] 上次运行留下的实例锁已失效, 已接管";
+        break;
+    case Holder::State::Unreadable:
+    case Holder::State::BeingWritten:
+        qWarning() << "[SingleInstance] 实例锁无法读取 (空文件、内容无效或失效的链接), 已接管:" << m_lock.fileName();
+        break;
+    case Holder::State::OtherHost:
+        qWarning() << "[SingleInstance] 实例锁由另一台机器写下, 已接管, 主机:" << holder.host << "PID:" << holder.pid;
+        break;
+    case Holder::State::OtherProgram:
+        qWarning() << "[SingleInstance] 实例锁中的进程不是本客户端, 已接管, PID:" << holder.pid;
+        break;
+    }
+}
+
+void SingleInstance::goOnWithoutLock()
+{
+    // The client still starts, as it would have without the guard, and still serves later
+    // starts; but a client of the user that no socket reached may run, and the crash repair
+    // would end its core and take its proxy away.
+    m_mayRepair = !Platform::anotherProcessOfThisUserRunsThisProgram();
+    serve();
+}
+
+void SingleInstance::serve()
+{
+    if (!m_socketPath.isEmpty())
+        m_server.listen(m_socketPath);
 }
 
 void SingleInstance::setWindow(QWindow *window)
 {
     m_window = window;
-}
-
-void SingleInstance::askRunningClientToShow()
-{
-    const QString name = serverName(m_lock.fileName());
-    const QDeadlineTimer deadline(kReachRunningClientMs);
-    std::unique_ptr<QLocalSocket> socket;
-    while (true) {
-        // A socket whose attempt failed has forgotten the name: each attempt takes a new one.
-        socket = std::make_unique<QLocalSocket>();
-        socket->connectToServer(name);
-        if (socket->waitForConnected(kRetryMs))
-            break;
-        if (deadline.hasExpired()) {
-            qWarning() << "[SingleInstance] 无法联系正在运行的客户端:" << socket->errorString();
-            return;
-        }
-        QThread::msleep(kRetryMs);
-    }
-    socket->write(kShowRequest);
-    if (socket->waitForBytesWritten(kReachRunningClientMs))
-        qDebug() << "[SingleInstance] 已请求正在运行的客户端显示窗口, 本次启动结束";
-    else
-        qWarning() << "[SingleInstance] 请求正在运行的客户端显示窗口失败:" << socket->errorString();
-    socket->disconnectFromServer();
-}
-
-void SingleInstance::onRequest()
-{
-    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket]() {
-            if (!socket->canReadLine()) {
-                if (socket->bytesAvailable() > kShowRequest.size()) {
-                    qWarning() << "[SingleInstance] 未知请求, 已忽略, 长度:" << socket->bytesAvailable();
-                    socket->disconnectFromServer();
-                }
-                return;
-            }
-            const QByteArray request = socket->readLine();
-            if (request == kShowRequest) {
-                qDebug() << "[SingleInstance] 另一次启动请求显示窗口";
-                showWindow();
-            } else {
-                qWarning() << "[SingleInstance] 未知请求, 已忽略, 长度:" << request.size();
-            }
-            socket->disconnectFromServer();
-        });
-    }
 }
 
 void SingleInstance::showWindow()

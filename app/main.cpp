@@ -34,8 +34,12 @@ int main(int argc, char *argv[])
     });
 
     // A client that crashed while connected left its core, the core's configuration file and
-    // the system proxy pointing at the core behind.
-    Norvane::Api::Vpn::CrashRecovery::run();
+    // the system proxy pointing at the core behind. A start without the lock may run beside a
+    // client of the user that it could not reach, whose core and proxy these are.
+    if (instance.mayRepair())
+        Norvane::Api::Vpn::CrashRecovery::run();
+    else
+        qWarning() << "[SingleInstance] 本用户的另一个客户端正在运行, 跳过崩溃修复";
 
     Norvane::Api::ApiManager::instance()->initialize([](bool success) {
         if (success)
