@@ -13,6 +13,7 @@
 #include "support/Socks5HttpClient.h"
 #include "support/StandInMachine.h"
 #include "support/TestEnvironment.h"
+#include "support/UnprivilegedUser.h"
 #include "support/VirtualDisplay.h"
 #include "support/VmessTestServer.h"
 
@@ -90,6 +91,8 @@ private slots:
     void terminationRequestDisconnectsAndExitsInOrder_data();
     void terminationRequestDisconnectsAndExitsInOrder();
     void startAfterAKilledConnectedClientRepairs();
+    void secondStartWithoutALockHandsOverAndChangesNothing_data();
+    void secondStartWithoutALockHandsOverAndChangesNothing();
 
 private:
     QString settingsFolder() const { return m_data.filePath(QStringLiteral("norvane")); }
@@ -345,6 +348,67 @@ void RunningClientTest::startAfterAKilledConnectedClientRepairs()
     next->process.terminate();
     QVERIFY(next->waitForEnd(20000));
     QCOMPARE(next->process.exitCode(), 0);
+}
+
+void RunningClientTest::secondStartWithoutALockHandsOverAndChangesNothing_data()
+{
+    QTest::addColumn<bool>("rootOwned");
+    QTest::newRow("data folder of mode 500") << false;
+    QTest::newRow("data folder owned by root") << true;
+}
+
+// The lock cannot be made in a data folder the user may not write, which root does not see:
+// the clients run as a user who is not root. The running client took the machine's proxy (as a
+// connected client does); a second start that repaired would switch it off as orphaned.
+void RunningClientTest::secondStartWithoutALockHandsOverAndChangesNothing()
+{
+    QFETCH(bool, rootOwned);
+    const QString unavailable = UnprivilegedUser::unavailableReason();
+    if (!unavailable.isEmpty())
+        QSKIP(qPrintable(unavailable));
+    const UnprivilegedUser user;
+    QVERIFY(user.isValid());
+    const QString dataFolder = user.dataHome() + QStringLiteral("/norvane");
+    QVERIFY(QDir().mkpath(dataFolder));
+    if (!rootOwned)
+        QVERIFY(UnprivilegedUser::give(dataFolder, user.uid()));
+    QVERIFY(QFile::setPermissions(dataFolder, rootOwned ? QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                              | QFile::ReadOther | QFile::ExeOther
+                                                        : QFile::ReadOwner | QFile::ExeOwner));
+    // The platform's stand-ins, run by the user's clients, keep the machine's state here.
+    QVERIFY(QFile::setPermissions(m_tmp.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                    | QFile::ExeOther));
+    QVERIFY(UnprivilegedUser::give(m_machine->folder(), user.uid()));
+
+    const auto startAsUser = [&](ClientRun &run) {
+        QProcessEnvironment environment = ClientProgram::environment(user.dataHome(), user.sharedTemp());
+        environment.insert(QStringLiteral("NORVANE_API_BASE_URL"), m_backend->baseUrl().toString());
+        run.process.setProcessEnvironment(environment);
+        run.process.setProcessChannelMode(QProcess::MergedChannels);
+        user.start(run.process, TestEnvironment::helperPath(QStringLiteral("norvane")), {});
+    };
+    auto *first = m_runs.emplace_back(new ClientRun);
+    startAsUser(*first);
+    QVERIFY2(first->waitFor(kStarted), qPrintable(first->output));
+    QVERIFY(first->output.contains(QStringLiteral("[SingleInstance] 无法创建实例锁文件")));
+    QVERIFY(m_machine->setProxyServer(kLocalServer));
+    const QByteArray machineBefore = m_machine->stateBytes();
+    const int callsBefore = m_machine->calls().size();
+
+    auto *second = m_runs.emplace_back(new ClientRun);
+    startAsUser(*second);
+    QVERIFY(second->waitForEnd(10000));
+    QCOMPARE(second->process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second->process.exitCode(), 0);
+    QVERIFY2(second->output.contains(QStringLiteral("[SingleInstance] 已请求正在运行的客户端显示窗口, 本次启动结束")),
+             qPrintable(second->output));
+    QVERIFY(!second->output.contains(kStarted));
+    QVERIFY(first->waitFor(QStringLiteral("[SingleInstance] 另一次启动请求显示窗口"), 5000));
+
+    QCOMPARE(m_machine->stateBytes(), machineBefore);
+    QCOMPARE(m_machine->calls().size(), callsBefore);
+    QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kLocalServer));
+    QCOMPARE(first->process.state(), QProcess::Running);
 }
 
 QTEST_MAIN(RunningClientTest)
