@@ -88,10 +88,12 @@ bool SingleInstance::claim()
     Holder replaced;
     bool toldRunning = false;
     bool toldWaiting = false;
+    bool toldHeld = false;
     QString unreached;
     while (true) {
-        // A running client that answers takes the start over, whatever the lock says (a start
-        // without a lock of its own, a lock of another data folder's state).
+        // A running client that answers takes the start over, whatever the lock says: a client
+        // may run without the lock (a data folder it may not write), or hold one this start
+        // cannot check.
         const int replyWait = int(qBound(qint64(kRetryMs), deadline.remainingTime(), qint64(kReplyWaitMs)));
         if (handOver(replyWait, &unreached)) {
             qDebug() << "[SingleInstance] 已请求正在运行的客户端显示窗口, 本次启动结束";
@@ -139,6 +141,9 @@ bool SingleInstance::claim()
             case TakeOver::Changed:
                 break;
             case TakeOver::Held:
+                if (!toldHeld)
+                    qWarning() << "[SingleInstance] 实例锁无法移除, 仍被某个进程持有:" << m_lock.fileName();
+                toldHeld = true;
                 holderRuns = true;
                 break;
             case TakeOver::Impossible:
@@ -240,7 +245,6 @@ SingleInstance::TakeOver SingleInstance::takeOver(const Holder &holder)
     const bool removed = file.isSymLink() && !file.exists() ? QFile::remove(path) : m_lock.removeStaleLockFile();
     if (removed || !(QFileInfo::exists(path) || QFileInfo(path).isSymLink()))
         return removed ? TakeOver::Removed : TakeOver::Changed;
-    qWarning() << "[SingleInstance] 实例锁无法移除, 仍被某个进程持有:" << path;
     return TakeOver::Held;
 }
 

@@ -118,7 +118,8 @@ void RunningClientTest::initTestCase()
 {
     TestEnvironment::isolate();
     QVERIFY(m_data.isValid() && m_tmp.isValid());
-    // The guard's socket lies in the temporary folder, which this test shares with the clients.
+    // The guard's socket lies in the user's own folder under the temporary folder, which this
+    // test shares with the clients.
     qputenv("TMPDIR", m_tmp.path().toLocal8Bit());
     QVERIFY(m_display.start());
     QVERIFY2(m_vmessServer.start(QStringLiteral("tcp"), QStringLiteral("/tunnel"), nullptr, kTunnelOnlyName),
