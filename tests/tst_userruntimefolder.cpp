@@ -42,6 +42,7 @@ class UserRuntimeFolderTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void choosesAFolderOfTheUsersOwn_data();
@@ -51,12 +52,18 @@ private:
     QString fallback() const { return m_shared->filePath(QStringLiteral("norvane-%1").arg(::geteuid())); }
     QString session() const { return m_shared->filePath(QStringLiteral("session")); }
 
+    QString m_base;
     std::unique_ptr<QTemporaryDir> m_shared;
 };
 
+void UserRuntimeFolderTest::initTestCase()
+{
+    m_base = QDir::tempPath();
+}
+
 void UserRuntimeFolderTest::init()
 {
-    m_shared = std::make_unique<QTemporaryDir>();
+    m_shared = std::make_unique<QTemporaryDir>(m_base + QStringLiteral("/tst_userruntimefolder-XXXXXX"));
     QVERIFY(m_shared->isValid());
     QCOMPARE(::chmod(QFile::encodeName(m_shared->path()).constData(), 01777), 0);
     qputenv("TMPDIR", m_shared->path().toLocal8Bit());

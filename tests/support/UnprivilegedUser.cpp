@@ -18,7 +18,7 @@ const QString kSetpriv = QStringLiteral("/usr/bin/setpriv");
 QString UnprivilegedUser::unavailableReason()
 {
     if (::geteuid() != 0)
-        return QStringLiteral("the suite runs as a user who is not root and cannot start programs as another user");
+        return QStringLiteral("the suite runs as a user who is not root and cannot act as another user");
     if (!QFile::exists(kSetpriv))
         return QStringLiteral("setpriv (util-linux) is missing");
     return {};
