@@ -96,10 +96,12 @@ private slots:
 
 private:
     QString settingsFolder() const { return m_data.filePath(QStringLiteral("norvane")); }
-    bool storeLogin();
-    void start(ClientRun &run, bool onDisplay = true);
-    // A client of the demo user, signed in by its stored login, connected by a click.
-    void startConnected(ClientRun &run);
+    bool storeLogin(const QString &folder);
+    // As the suite's user, or as `user` with that user's folders.
+    void start(ClientRun &run, bool onDisplay = true, const UnprivilegedUser *user = nullptr);
+    // A client of the demo user, signed in by its stored login, connected by a click. Run as
+    // `user`, the login must have been stored in that user's folder before.
+    void startConnected(ClientRun &run, const UnprivilegedUser *user = nullptr);
     void verifyTunnelAnswers();
     void verifyUserProxyBack();
 
@@ -161,7 +163,7 @@ void RunningClientTest::cleanup()
 }
 
 // Signs the demo user in at the back end and leaves the settings file as a signed-in client does.
-bool RunningClientTest::storeLogin()
+bool RunningClientTest::storeLogin(const QString &folder)
 {
     const QString deviceId = QStringLiteral("windows_running_client_test");
     ReplyCatcher login;
@@ -172,8 +174,8 @@ bool RunningClientTest::storeLogin()
         login.callback());
     if (!login.wait() || !login.last().isSuccess())
         return false;
-    QDir().mkpath(settingsFolder());
-    QSettings settings(settingsFolder() + QStringLiteral("/norvane_settings.ini"), QSettings::IniFormat);
+    QDir().mkpath(folder);
+    QSettings settings(folder + QStringLiteral("/norvane_settings.ini"), QSettings::IniFormat);
     settings.setValue(QStringLiteral("auth_token"), login.last().json.value("token").toString());
     settings.setValue(QStringLiteral("device_id"), deviceId);
     settings.setValue(QStringLiteral("user_info"),
@@ -182,9 +184,10 @@ bool RunningClientTest::storeLogin()
     return settings.status() == QSettings::NoError;
 }
 
-void RunningClientTest::start(ClientRun &run, bool onDisplay)
+void RunningClientTest::start(ClientRun &run, bool onDisplay, const UnprivilegedUser *user)
 {
-    QProcessEnvironment environment = ClientProgram::environment(m_data.path(), m_tmp.path());
+    QProcessEnvironment environment = user ? ClientProgram::environment(user->dataHome(), user->sharedTemp())
+                                           : ClientProgram::environment(m_data.path(), m_tmp.path());
     environment.insert(QStringLiteral("NORVANE_API_BASE_URL"), m_backend->baseUrl().toString());
     if (onDisplay) {
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -192,13 +195,17 @@ void RunningClientTest::start(ClientRun &run, bool onDisplay)
     }
     run.process.setProcessEnvironment(environment);
     run.process.setProcessChannelMode(QProcess::MergedChannels);
-    Norvane::Platform::startTiedChild(run.process, TestEnvironment::helperPath(QStringLiteral("norvane")), {});
+    if (user)
+        user->start(run.process, TestEnvironment::helperPath(QStringLiteral("norvane")), {});
+    else
+        Norvane::Platform::startTiedChild(run.process, TestEnvironment::helperPath(QStringLiteral("norvane")), {});
 }
 
-void RunningClientTest::startConnected(ClientRun &run)
+void RunningClientTest::startConnected(ClientRun &run, const UnprivilegedUser *user)
 {
-    QVERIFY(storeLogin());
-    start(run);
+    if (!user)
+        QVERIFY(storeLogin(settingsFolder()));
+    start(run, true, user);
     QVERIFY(run.waitFor(kStarted));
     // The home page follows the splash and proposes the seed's line; the click waits until the
     // page has come in, since the stack takes no clicks while it moves.
@@ -359,8 +366,9 @@ void RunningClientTest::secondStartWithoutALockHandsOverAndChangesNothing_data()
 }
 
 // The lock cannot be made in a data folder the user may not write, which root does not see:
-// the clients run as a user who is not root. The running client took the machine's proxy (as a
-// connected client does); a second start that repaired would switch it off as orphaned.
+// the clients run as a user who is not root. A second start that took itself for the only
+// client would repair: end the connected client's core, remove its configuration file and
+// switch its proxy off.
 void RunningClientTest::secondStartWithoutALockHandsOverAndChangesNothing()
 {
     QFETCH(bool, rootOwned);
@@ -370,34 +378,33 @@ void RunningClientTest::secondStartWithoutALockHandsOverAndChangesNothing()
     const UnprivilegedUser user;
     QVERIFY(user.isValid());
     const QString dataFolder = user.dataHome() + QStringLiteral("/norvane");
-    QVERIFY(QDir().mkpath(dataFolder));
+    QVERIFY(storeLogin(dataFolder));
     if (!rootOwned)
         QVERIFY(UnprivilegedUser::give(dataFolder, user.uid()));
     QVERIFY(QFile::setPermissions(dataFolder, rootOwned ? QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                                               | QFile::ReadOther | QFile::ExeOther
                                                         : QFile::ReadOwner | QFile::ExeOwner));
+    QVERIFY(QFile::setPermissions(dataFolder + QStringLiteral("/norvane_settings.ini"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
     // The platform's stand-ins, run by the user's clients, keep the machine's state here.
     QVERIFY(QFile::setPermissions(m_tmp.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                                     | QFile::ExeOther));
     QVERIFY(UnprivilegedUser::give(m_machine->folder(), user.uid()));
 
-    const auto startAsUser = [&](ClientRun &run) {
-        QProcessEnvironment environment = ClientProgram::environment(user.dataHome(), user.sharedTemp());
-        environment.insert(QStringLiteral("NORVANE_API_BASE_URL"), m_backend->baseUrl().toString());
-        run.process.setProcessEnvironment(environment);
-        run.process.setProcessChannelMode(QProcess::MergedChannels);
-        user.start(run.process, TestEnvironment::helperPath(QStringLiteral("norvane")), {});
-    };
     auto *first = m_runs.emplace_back(new ClientRun);
-    startAsUser(*first);
-    QVERIFY2(first->waitFor(kStarted), qPrintable(first->output));
+    startConnected(*first, &user);
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY(first->output.contains(QStringLiteral("[SingleInstance] 无法创建实例锁文件")));
-    QVERIFY(m_machine->setProxyServer(kLocalServer));
+    const QList<qint64> cores = proxyCoreProcessIds(first->process.processId());
+    QCOMPARE(cores.size(), 1);
+    const QString config = QStringLiteral("%1/norvane-%2/norvane_config.json").arg(user.sharedTemp()).arg(user.uid());
+    QVERIFY2(QFile::exists(config), qPrintable(config));
     const QByteArray machineBefore = m_machine->stateBytes();
     const int callsBefore = m_machine->calls().size();
 
     auto *second = m_runs.emplace_back(new ClientRun);
-    startAsUser(*second);
+    start(*second, false, &user);
     QVERIFY(second->waitForEnd(10000));
     QCOMPARE(second->process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second->process.exitCode(), 0);
@@ -409,6 +416,9 @@ void RunningClientTest::secondStartWithoutALockHandsOverAndChangesNothing()
     QCOMPARE(m_machine->stateBytes(), machineBefore);
     QCOMPARE(m_machine->calls().size(), callsBefore);
     QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kLocalServer));
+    QVERIFY(isProcessAlive(cores.first()));
+    QVERIFY(QFile::exists(config));
+    verifyTunnelAnswers();
     QCOMPARE(first->process.state(), QProcess::Running);
 }
 
