@@ -114,6 +114,7 @@ private:
     std::unique_ptr<ApiRoutes> m_routes;
     std::unique_ptr<StandInMachine> m_machine;
     QList<ClientRun *> m_runs;
+    std::unique_ptr<UnprivilegedUser> m_user;
 };
 
 void RunningClientTest::initTestCase()
@@ -160,6 +161,7 @@ void RunningClientTest::cleanup()
     // A core whose client was killed ends with it; the next test needs the ports.
     QTRY_VERIFY_WITH_TIMEOUT(proxyCoreProcessIds().isEmpty(), 5000);
     m_machine.reset();
+    m_user.reset();
 }
 
 // Signs the demo user in at the back end and leaves the settings file as a signed-in client does.
@@ -375,7 +377,8 @@ void RunningClientTest::secondStartWithoutALockHandsOverAndChangesNothing()
     const QString unavailable = UnprivilegedUser::unavailableReason();
     if (!unavailable.isEmpty())
         QSKIP(qPrintable(unavailable));
-    const UnprivilegedUser user;
+    m_user = std::make_unique<UnprivilegedUser>();
+    const UnprivilegedUser &user = *m_user;
     QVERIFY(user.isValid());
     const QString dataFolder = user.dataHome() + QStringLiteral("/norvane");
     QVERIFY(storeLogin(dataFolder));

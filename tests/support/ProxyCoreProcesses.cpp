@@ -1,5 +1,7 @@
 #include "support/ProxyCoreProcesses.h"
 
+#include "support/UnprivilegedUser.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -30,6 +32,7 @@ QString proxyCorePath()
 QList<qint64> proxyCoreProcessIds(qint64 parent)
 {
     QList<qint64> pids;
+    const QStringList cores = QStringList{proxyCorePath()} + UnprivilegedUser::copiesOf(proxyCorePath());
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &entry : entries) {
         bool isPid = false;
@@ -37,7 +40,7 @@ QList<qint64> proxyCoreProcessIds(qint64 parent)
         if (!isPid)
             continue;
         const QByteArray commandLine = readProcFile(pid, QStringLiteral("cmdline"));
-        if (commandLine.isEmpty() || QString::fromLocal8Bit(commandLine.split('\0').first()) != proxyCorePath())
+        if (commandLine.isEmpty() || !cores.contains(QString::fromLocal8Bit(commandLine.split('\0').first())))
             continue;
         if (parent == 0 || parentOf(pid) == parent)
             pids << pid;

@@ -20,7 +20,11 @@ public:
     // Gives `path`, and all under it, to `uid`.
     static bool give(const QString &path, uint uid);
 
+    // Where the users of the suite run `program` of the build from (see start).
+    static QStringList copiesOf(const QString &program);
+
     explicit UnprivilegedUser(uint uid = kUid);
+    ~UnprivilegedUser();
 
     bool isValid() const;
     uint uid() const { return m_uid; }
@@ -30,10 +34,14 @@ public:
     QString sharedTemp() const;
 
     // Starts `program` as the user, tied to this process like every child of the suites (the
-    // change of user clears the parent-death signal, so setpriv arms it again).
+    // change of user clears the parent-death signal, so setpriv arms it again). The build's
+    // folder may be one the user cannot enter (a clone under /root): a program of the build
+    // runs from a folder of the user's, with what the program finds beside it.
     void start(QProcess &process, const QString &program, const QStringList &arguments) const;
 
 private:
+    QString reachable(const QString &program) const;
+
     uint m_uid;
     QTemporaryDir m_root;
     bool m_valid = false;
