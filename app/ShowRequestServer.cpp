@@ -1,5 +1,6 @@
 #include "app/ShowRequestServer.h"
 
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QFileInfo>
 #include <QLocalServer>
@@ -46,6 +47,32 @@ bool ShowRequestServer::listen(const QString &path)
 bool ShowRequestServer::isListening() const
 {
     return m_server->isListening();
+}
+
+bool ShowRequestServer::askToShow(const QString &path, int connectWaitMs, int replyWaitMs, QString *error)
+{
+    QLocalSocket socket;
+    socket.connectToServer(path);
+    if (!socket.waitForConnected(connectWaitMs)) {
+        *error = socket.errorString();
+        return false;
+    }
+    socket.write(kShowRequest);
+    socket.flush();
+    const QDeadlineTimer deadline(replyWaitMs);
+    while (!socket.canReadLine() && !deadline.hasExpired()
+           && socket.waitForReadyRead(int(deadline.remainingTime()))) {
+    }
+    // Whatever accepts the request but does not answer it has not shown the window.
+    if (!socket.canReadLine()) {
+        *error = QStringLiteral("no answer within %1 ms").arg(replyWaitMs);
+        return false;
+    }
+    if (socket.readLine() != kShownReply) {
+        *error = QStringLiteral("an answer that is not a client's");
+        return false;
+    }
+    return true;
 }
 
 void ShowRequestServer::acceptConnections()

@@ -30,6 +30,10 @@ public:
     bool listen(const QString &path);
     bool isListening() const;
 
+    // The later start's end: asks the client listening at `path` to show its window. True once
+    // it has answered; otherwise *error says why.
+    static bool askToShow(const QString &path, int connectWaitMs, int replyWaitMs, QString *error);
+
     // How long a connection may take to send its whole request (1000 ms).
     int requestWait() const { return m_requestWait; }
     void setRequestWait(int milliseconds) { m_requestWait = milliseconds; }

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalSocket>
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <QThread>
@@ -20,8 +19,6 @@ namespace Norvane::App {
 
 namespace {
 
-const QByteArray kShowRequest = "show\n";
-const QByteArray kShownReply = "shown\n";
 // A client that starts at the same moment as this one may still be opening its socket.
 constexpr int kReachRunningClientMs = 3000;
 constexpr int kRetryMs = 100;
@@ -199,28 +196,7 @@ bool SingleInstance::handOver(int replyWaitMs, QString *error) const
         *error = QStringLiteral("no socket");
         return false;
     }
-    QLocalSocket socket;
-    socket.connectToServer(m_socketPath);
-    if (!socket.waitForConnected(kRetryMs)) {
-        *error = socket.errorString();
-        return false;
-    }
-    socket.write(kShowRequest);
-    socket.flush();
-    const QDeadlineTimer deadline(replyWaitMs);
-    while (!socket.canReadLine() && !deadline.hasExpired()
-           && socket.waitForReadyRead(int(deadline.remainingTime()))) {
-    }
-    // Whatever accepts the request but does not answer it has not shown the window.
-    if (!socket.canReadLine()) {
-        *error = QStringLiteral("no answer within %1 ms").arg(replyWaitMs);
-        return false;
-    }
-    if (socket.readLine() != kShownReply) {
-        *error = QStringLiteral("an answer that is not a client's");
-        return false;
-    }
-    return true;
+    return ShowRequestServer::askToShow(m_socketPath, kRetryMs, replyWaitMs, error);
 }
 
 SingleInstance::TakeOver SingleInstance::takeOver(const Holder &holder)

@@ -7,6 +7,7 @@
 #include "support/ClientProgram.h"
 #include "support/FixedReplyHttpServer.h"
 #include "support/LocalPort.h"
+#include "support/ProgramRun.h"
 #include "support/ProxyCoreProcesses.h"
 #include "support/ReplyCatcher.h"
 #include "support/ServerLinks.h"
@@ -52,27 +53,6 @@ const QString kDisconnected = QStringLiteral("[VpnConnectionService] VPN已断�
 constexpr int kConnectControlX = 215;
 constexpr int kConnectControlY = 443;
 
-// One start of the client program, with everything it printed.
-struct ClientRun
-{
-    QProcess process;
-    QString output;
-
-    bool waitFor(const QString &line, int timeoutMs = 20000)
-    {
-        return QTest::qWaitFor([&]() {
-            output += QString::fromUtf8(process.readAll());
-            return output.contains(line) || process.state() == QProcess::NotRunning;
-        }, timeoutMs) && output.contains(line);
-    }
-    bool waitForEnd(int timeoutMs)
-    {
-        const bool ended = QTest::qWaitFor([&]() { return process.state() == QProcess::NotRunning; }, timeoutMs);
-        output += QString::fromUtf8(process.readAll());
-        return ended;
-    }
-};
-
 } // namespace
 
 // The client program as a user runs it, in a real window: a second start while it is
@@ -98,10 +78,10 @@ private:
     QString settingsFolder() const { return m_data.filePath(QStringLiteral("norvane")); }
     bool storeLogin(const QString &folder);
     // As the suite's user, or as `user` with that user's folders.
-    void start(ClientRun &run, bool onDisplay = true, const UnprivilegedUser *user = nullptr);
+    void start(ProgramRun &run, bool onDisplay = true, const UnprivilegedUser *user = nullptr);
     // A client of the demo user, signed in by its stored login, connected by a click. Run as
     // `user`, the login must have been stored in that user's folder before.
-    void startConnected(ClientRun &run, const UnprivilegedUser *user = nullptr);
+    void startConnected(ProgramRun &run, const UnprivilegedUser *user = nullptr);
     void verifyTunnelAnswers();
     void verifyUserProxyBack();
 
@@ -113,7 +93,7 @@ private:
     std::unique_ptr<LocalBackendServer> m_backend;
     std::unique_ptr<ApiRoutes> m_routes;
     std::unique_ptr<StandInMachine> m_machine;
-    QList<ClientRun *> m_runs;
+    QList<ProgramRun *> m_runs;
     std::unique_ptr<UnprivilegedUser> m_user;
 };
 
@@ -148,7 +128,7 @@ void RunningClientTest::init()
 
 void RunningClientTest::cleanup()
 {
-    for (ClientRun *run : std::as_const(m_runs)) {
+    for (ProgramRun *run : std::as_const(m_runs)) {
         if (run->process.state() != QProcess::NotRunning) {
             run->process.kill();
             run->process.waitForFinished(5000);
@@ -186,7 +166,7 @@ bool RunningClientTest::storeLogin(const QString &folder)
     return settings.status() == QSettings::NoError;
 }
 
-void RunningClientTest::start(ClientRun &run, bool onDisplay, const UnprivilegedUser *user)
+void RunningClientTest::start(ProgramRun &run, bool onDisplay, const UnprivilegedUser *user)
 {
     QProcessEnvironment environment = user ? ClientProgram::environment(user->dataHome(), user->sharedTemp())
                                            : ClientProgram::environment(m_data.path(), m_tmp.path());
@@ -203,7 +183,7 @@ void RunningClientTest::start(ClientRun &run, bool onDisplay, const Unprivileged
         Norvane::Platform::startTiedChild(run.process, TestEnvironment::helperPath(QStringLiteral("norvane")), {});
 }
 
-void RunningClientTest::startConnected(ClientRun &run, const UnprivilegedUser *user)
+void RunningClientTest::startConnected(ProgramRun &run, const UnprivilegedUser *user)
 {
     if (!user)
         QVERIFY(storeLogin(settingsFolder()));
@@ -237,7 +217,7 @@ void RunningClientTest::verifyUserProxyBack()
 
 void RunningClientTest::secondStartShowsTheRunningClientAndChangesNothing()
 {
-    auto *first = m_runs.emplace_back(new ClientRun);
+    auto *first = m_runs.emplace_back(new ProgramRun);
     startConnected(*first);
     if (QTest::currentTestFailed())
         return;
@@ -250,7 +230,7 @@ void RunningClientTest::secondStartShowsTheRunningClientAndChangesNothing()
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }();
 
-    auto *second = m_runs.emplace_back(new ClientRun);
+    auto *second = m_runs.emplace_back(new ProgramRun);
     QElapsedTimer clock;
     clock.start();
     start(*second);
@@ -290,7 +270,7 @@ void RunningClientTest::requestToShowRestoresAMinimizedWindow()
     QTRY_VERIFY(window.windowStates() & Qt::WindowMinimized);
     instance.setWindow(&window);
 
-    auto *later = m_runs.emplace_back(new ClientRun);
+    auto *later = m_runs.emplace_back(new ProgramRun);
     start(*later, false);
     QVERIFY(later->waitForEnd(5000));
     QCOMPARE(later->process.exitCode(), 0);
@@ -313,7 +293,7 @@ void RunningClientTest::terminationRequestDisconnectsAndExitsInOrder()
 {
     QFETCH(int, signalNumber);
 
-    auto *client = m_runs.emplace_back(new ClientRun);
+    auto *client = m_runs.emplace_back(new ProgramRun);
     startConnected(*client);
     if (QTest::currentTestFailed())
         return;
@@ -339,7 +319,7 @@ void RunningClientTest::terminationRequestDisconnectsAndExitsInOrder()
 
 void RunningClientTest::startAfterAKilledConnectedClientRepairs()
 {
-    auto *killed = m_runs.emplace_back(new ClientRun);
+    auto *killed = m_runs.emplace_back(new ProgramRun);
     startConnected(*killed);
     if (QTest::currentTestFailed())
         return;
@@ -350,7 +330,7 @@ void RunningClientTest::startAfterAKilledConnectedClientRepairs()
     QVERIFY(QFile::exists(settingsFolder() + QStringLiteral("/norvane_instance.lock")));
     QCOMPARE(m_machine->internetSetting("ProxyServer"), StandInMachine::text(kLocalServer));
 
-    auto *next = m_runs.emplace_back(new ClientRun);
+    auto *next = m_runs.emplace_back(new ProgramRun);
     start(*next, false);
     QVERIFY2(next->waitFor(kStarted), qPrintable(next->output));
     QVERIFY(!next->output.contains(QStringLiteral("[SingleInstance] 客户端已在运行")));
@@ -394,7 +374,7 @@ void RunningClientTest::secondStartWithoutALockHandsOverAndChangesNothing()
                                                     | QFile::ExeOther));
     QVERIFY(UnprivilegedUser::give(m_machine->folder(), user.uid()));
 
-    auto *first = m_runs.emplace_back(new ClientRun);
+    auto *first = m_runs.emplace_back(new ProgramRun);
     startConnected(*first, &user);
     if (QTest::currentTestFailed())
         return;
@@ -406,7 +386,7 @@ void RunningClientTest::secondStartWithoutALockHandsOverAndChangesNothing()
     const QByteArray machineBefore = m_machine->stateBytes();
     const int callsBefore = m_machine->calls().size();
 
-    auto *second = m_runs.emplace_back(new ClientRun);
+    auto *second = m_runs.emplace_back(new ProgramRun);
     start(*second, false, &user);
     QVERIFY(second->waitForEnd(10000));
     QCOMPARE(second->process.exitStatus(), QProcess::NormalExit);

@@ -1,6 +1,7 @@
 #include "app/SingleInstance.h"
 #include "platform/process/TiedChildProcess.h"
 #include "support/LogCapture.h"
+#include "support/ProgramRun.h"
 #include "support/SignalWait.h"
 #include "support/TestEnvironment.h"
 
@@ -37,26 +38,6 @@ const QString kUnreached = QStringLiteral("[SingleInstance] 无法联系正在�
 const QString kClaimed = QStringLiteral("probe claimed");
 const QString kNotClaimed = QStringLiteral("probe not claimed");
 
-// One run of the guard's probe, with everything it printed.
-struct Probe
-{
-    QProcess process;
-    QString output;
-
-    bool waitFor(const QString &line, int timeoutMs = 10000)
-    {
-        return QTest::qWaitFor([&]() {
-            output += QString::fromUtf8(process.readAll());
-            return output.contains(line) || process.state() == QProcess::NotRunning;
-        }, timeoutMs) && output.contains(line);
-    }
-    bool waitForEnd(int timeoutMs = 10000)
-    {
-        const bool ended = QTest::qWaitFor([&]() { return process.state() == QProcess::NotRunning; }, timeoutMs);
-        output += QString::fromUtf8(process.readAll());
-        return ended;
-    }
-};
 
 // The first line of the lock file: the process id of its holder.
 qint64 lockHolder(const QString &path)
@@ -129,14 +110,14 @@ private slots:
 
 private:
     QString lockPath() const { return m_data->filePath(QStringLiteral("norvane_instance.lock")); }
-    Probe &startProbe(const QString &mode, const QString &lockPath, bool onGo = false);
+    ProgramRun &startProbe(const QString &mode, const QString &lockPath, bool onGo = false);
     // A later start, in a process of its own, reaches `instance` and ends.
     void verifyLaterStartHandsOver(const LogCapture &log);
     void plantLock(const QByteArray &content, qint64 ageMs);
 
     QTemporaryDir m_tmp;
     std::unique_ptr<QTemporaryDir> m_data;
-    std::vector<std::unique_ptr<Probe>> m_probes;
+    std::vector<std::unique_ptr<ProgramRun>> m_probes;
     std::vector<std::unique_ptr<QProcess>> m_others;
 };
 
@@ -174,9 +155,9 @@ void SingleInstanceTest::cleanup()
     m_data.reset();
 }
 
-Probe &SingleInstanceTest::startProbe(const QString &mode, const QString &path, bool onGo)
+ProgramRun &SingleInstanceTest::startProbe(const QString &mode, const QString &path, bool onGo)
 {
-    auto &probe = *m_probes.emplace_back(std::make_unique<Probe>());
+    auto &probe = *m_probes.emplace_back(std::make_unique<ProgramRun>());
     probe.process.setProcessChannelMode(QProcess::MergedChannels);
     QStringList arguments{mode, path};
     if (onGo)
@@ -188,7 +169,7 @@ Probe &SingleInstanceTest::startProbe(const QString &mode, const QString &path, 
 
 void SingleInstanceTest::verifyLaterStartHandsOver(const LogCapture &log)
 {
-    Probe &later = startProbe(QStringLiteral("claim"), lockPath());
+    ProgramRun &later = startProbe(QStringLiteral("claim"), lockPath());
     QVERIFY(later.waitForEnd());
     QCOMPARE(later.process.exitCode(), 0);
     QVERIFY2(later.output.contains(kNotClaimed) && later.output.contains(kHandedOver), qPrintable(later.output));
@@ -275,7 +256,7 @@ void SingleInstanceTest::unusableLockIsTakenOver()
 // as the client: the start hands over to it.
 void SingleInstanceTest::freshLockThatItsClaimantFillsInIsNotTakenOver()
 {
-    Probe &later = startProbe(QStringLiteral("claim"), lockPath(), true);
+    ProgramRun &later = startProbe(QStringLiteral("claim"), lockPath(), true);
     QVERIFY(later.waitFor(QStringLiteral("probe ready")));
     plantLock({}, 0);
     later.process.write("go\n");
@@ -305,7 +286,7 @@ void SingleInstanceTest::laterStartHandsOverToAClientThatAnswers()
     QFETCH(bool, lockCanBeMade);
     const QString path = lockCanBeMade ? lockPath() : m_data->filePath(QStringLiteral("missing/norvane_instance.lock"));
 
-    Probe &running = startProbe(QStringLiteral("claim"), path);
+    ProgramRun &running = startProbe(QStringLiteral("claim"), path);
     QVERIFY(running.waitFor(kClaimed));
     LogCapture log;
     SingleInstance later(path);
@@ -335,9 +316,9 @@ void SingleInstanceTest::liveClientThatNeverAnswersIsNotTakenOver()
 
 void SingleInstanceTest::lockOfAClientThatEndsDuringTheWaitIsTakenOver()
 {
-    Probe &holder = startProbe(QStringLiteral("hold"), lockPath());
+    ProgramRun &holder = startProbe(QStringLiteral("hold"), lockPath());
     QVERIFY(holder.waitFor(QStringLiteral("probe holds")));
-    Probe &later = startProbe(QStringLiteral("claim"), lockPath());
+    ProgramRun &later = startProbe(QStringLiteral("claim"), lockPath());
     QVERIFY(later.waitFor(QStringLiteral("[SingleInstance] 客户端已在运行, PID: %1").arg(holder.process.processId())));
 
     holder.process.kill();
@@ -363,8 +344,8 @@ void SingleInstanceTest::twoStartsAtOnceOverAnUnusableLockClaimOnce()
     else
         plantLock({}, 5000);
 
-    Probe &first = startProbe(QStringLiteral("claim"), lockPath(), true);
-    Probe &second = startProbe(QStringLiteral("claim"), lockPath(), true);
+    ProgramRun &first = startProbe(QStringLiteral("claim"), lockPath(), true);
+    ProgramRun &second = startProbe(QStringLiteral("claim"), lockPath(), true);
     QVERIFY(first.waitFor(QStringLiteral("probe ready")) && second.waitFor(QStringLiteral("probe ready")));
     first.process.write("go\n");
     second.process.write("go\n");
@@ -374,8 +355,8 @@ void SingleInstanceTest::twoStartsAtOnceOverAnUnusableLockClaimOnce()
     const bool firstClaimed = first.output.contains(kClaimed);
     const bool secondClaimed = second.output.contains(kClaimed);
     QVERIFY2(firstClaimed != secondClaimed, qPrintable(first.output + second.output));
-    Probe &claimant = firstClaimed ? first : second;
-    Probe &other = firstClaimed ? second : first;
+    ProgramRun &claimant = firstClaimed ? first : second;
+    ProgramRun &other = firstClaimed ? second : first;
     QVERIFY(other.waitForEnd());
     QVERIFY2(other.output.contains(kNotClaimed) && other.output.contains(kHandedOver), qPrintable(other.output));
     QCOMPARE(lockHolder(lockPath()), claimant.process.processId());
@@ -518,10 +499,10 @@ void SingleInstanceTest::startWithoutTheLockRepairsOnlyWhenNoOtherClientRuns()
 {
     QFETCH(bool, otherClientRuns);
     if (otherClientRuns) {
-        Probe &other = startProbe(QStringLiteral("hold"), lockPath());
+        ProgramRun &other = startProbe(QStringLiteral("hold"), lockPath());
         QVERIFY(other.waitFor(QStringLiteral("probe holds")));
     }
-    Probe &start = startProbe(QStringLiteral("claim"), m_data->filePath(QStringLiteral("missing/norvane_instance.lock")));
+    ProgramRun &start = startProbe(QStringLiteral("claim"), m_data->filePath(QStringLiteral("missing/norvane_instance.lock")));
     QVERIFY2(start.waitFor(kClaimed), qPrintable(start.output));
     QVERIFY(start.output.contains(QStringLiteral("[SingleInstance] 无法创建实例锁文件")));
     QVERIFY2(start.output.contains(otherClientRuns ? QStringLiteral("may repair: no") : QStringLiteral("may repair: yes")),
