@@ -297,8 +297,9 @@ void TestV2RayCore::connectsOnceAfterTheDelay()
     CoreEvents events;
     LogCapture log;
 
-    QVERIFY(core->start(server()));
+    // The delay counts from the process's start, inside start(): the clock starts before it.
     events.watch(core.get());
+    QVERIFY(core->start(server()));
     QVERIFY(log.contains(QStringLiteral("[V2RayCore] ✅ XRay版本信息: \"Xray 1.8.4 (norvane fake core)\\n\"")));
     QVERIFY(QTest::qWaitFor([&]() { return events.connectedCount > 0; }, 4000));
     QVERIFY2(events.connectedAt >= 1850, qPrintable(QString::number(events.connectedAt)));
