@@ -104,6 +104,7 @@ private slots:
     void programEndsByItself();
     void startAfterTheProgramEndedClearsItsLeftovers();
     void unresponsiveProgramIsKilled();
+    void programEndedByTheStopsSignalIsNoCrash();
     void destructionStopsTheTunnel();
     void stopBeforeStartRunsNothing();
 
@@ -447,6 +448,21 @@ void TestTun2SocksManager::unresponsiveProgramIsKilled()
     QVERIFY2(waited >= 200 && waited < Tun2SocksManager::kTerminateTimeoutMs, qPrintable(QString::number(waited)));
     QCOMPARE(stopped.count(), 1);
     QCOMPARE(texts(errors), (QStringList{kCrashed, kCrashed}));
+    QCOMPARE(m_machine->commandLines(), startCommands() + stopCommands());
+}
+
+// A program that does not catch SIGTERM (one just started has not yet) ends by it, which
+// QProcess calls a crash: the stop asked for that end, so no error is reported.
+void TestTun2SocksManager::programEndedByTheStopsSignalIsNoCrash()
+{
+    auto manager = makeManager(fakeProgram(QStringLiteral("exec sleep 30")));
+    QSignalSpy errors(manager.get(), &Tun2SocksManager::error);
+    QSignalSpy stopped(manager.get(), &Tun2SocksManager::stopped);
+
+    QVERIFY(manager->start(kUrl));
+    manager->stop();
+    QCOMPARE(stopped.count(), 1);
+    QCOMPARE(texts(errors), QStringList());
     QCOMPARE(m_machine->commandLines(), startCommands() + stopCommands());
 }
 

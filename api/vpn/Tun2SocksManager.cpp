@@ -183,8 +183,13 @@ void Tun2SocksManager::stopProcess()
     if (m_process->state() == QProcess::NotRunning)
         return;
     qDebug() << "[Tun2SocksManager] 停止tun2socks进程";
+    // A program ended by the request's signal counts as crashed; that is no failure of its own
+    // (one just started may not catch the signal yet). One that has to be killed is reported.
+    m_ending = true;
     m_process->terminate();
-    if (!m_process->waitForFinished(m_terminateTimeoutMs)) {
+    const bool ended = m_process->waitForFinished(m_terminateTimeoutMs);
+    m_ending = false;
+    if (!ended) {
         qWarning() << "[Tun2SocksManager] tun2socks进程未响应，强制终止";
         m_process->kill();
         m_process->waitForFinished(kKillTimeoutMs);
@@ -303,13 +308,15 @@ void Tun2SocksManager::onTun2SocksFinished(int exitCode, QProcess::ExitStatus ex
     qDebug() << "[Tun2SocksManager] tun2socks进程已退出, 退出码:" << exitCode << ", 状态:"
              << (crashed ? "崩溃" : "正常");
     m_running = false;
-    if (crashed)
+    if (crashed && !m_ending)
         emit error(processErrorText(QProcess::Crashed, kProgramName));
     emit stopped();
 }
 
 void Tun2SocksManager::onTun2SocksError(QProcess::ProcessError processError)
 {
+    if (m_ending && processError == QProcess::Crashed)
+        return;
     const QString text = processErrorText(processError, kProgramName);
     qWarning().noquote() << "[Tun2SocksManager]" << text;
     emit error(text);

@@ -76,6 +76,8 @@ private:
     QProcess *m_process;
     QString m_resourcePath;
     bool m_running = false;
+    // While stopProcess waits for the program to end on its request.
+    bool m_ending = false;
     QStringList m_routes;
     // What the adapter carries from a start, so that whatever ends the tunnel takes back exactly that.
     bool m_addressSet = false;
